@@ -1,0 +1,15 @@
+#include "cli/output.h"
+
+#include <cstdio>
+
+namespace dsnconf {
+
+// Written as bytes: names read from the registry or typed by the user may hold
+// any 8-bit character, including '%'.
+void printLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace dsnconf

@@ -1,0 +1,10 @@
+// Every message of the program is one line on standard output, flushed at once.
+#pragma once
+
+#include <string>
+
+namespace dsnconf {
+
+void printLine(const std::string& line);
+
+}  // namespace dsnconf
