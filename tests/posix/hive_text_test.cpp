@@ -104,6 +104,9 @@ TEST(HiveText, UnfinishedEntryAtTheEndIsIgnored) {
     EXPECT_EQ(canonical(torn), canonical(base)) << "cut at " << cut;
   }
   EXPECT_NE(canonical(base + entry), canonical(base));
+  // Blocks of an append a power failure cut short read as zero bytes.
+  EXPECT_EQ(canonical(base + std::string(4096, '\0')), canonical(base));
+  EXPECT_EQ(canonical(base + entry.substr(0, 40) + std::string(100, '\0')), canonical(base));
 }
 
 TEST(HiveText, ParseReportsWhereTheTailBegins) {

@@ -290,7 +290,7 @@ TEST_F(RegistryFilesTest, UnfinishedEntryIsIgnoredThenCutOff) {
   const std::string complete = readFile(userHive());
   std::string entry = posix::journalEntry(
       "[HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\Payroll]\n\"torn\"=\"2\"\n");
-  writeFile(userHive(), complete + entry.substr(0, entry.size() - 5));
+  writeFile(userHive(), complete + entry.substr(0, entry.size() - 5) + std::string(300, '\0'));
   restart();
   ScopedKey reopened;
   openUserKey(reopened);

@@ -320,12 +320,13 @@ LONG Hive::catchUp() {
 
 LONG Hive::prepareFolder() {
   // Make the folder and its parents on the first change.
-  for (std::size_t slash = directory_.find('/', 1);; slash = directory_.find('/', slash + 1)) {
+  for (std::size_t slash = directory_.find('/', 1); !folderMade_;
+       slash = directory_.find('/', slash + 1)) {
     std::string prefix = directory_.substr(0, slash);
     if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
       return errorFromErrno(errno, true);
     }
-    if (slash == std::string::npos) break;
+    folderMade_ = slash == std::string::npos;
   }
   // Root may write anything; everyone else is held to the folder's and the
   // file's permissions before anything is attempted.
@@ -416,9 +417,17 @@ LONG Hive::append(const std::string& body) {
   const auto end = static_cast<off_t>(consumedEnd_);
   // Whatever lies past what was read is an entry some process left unfinished.
   if (st.st_size > end && ::ftruncate(fd.get(), end) != 0) return errorFromErrno(errno, true);
-  if (!writeAt(fd.get(), end, entry) || ::fdatasync(fd.get()) != 0) {
+  // Once written, the entry is in the file for every process, also if this
+  // one is killed. Like the Windows registry, which flushes its hives
+  // lazily, it leaves flushing to the disk to the system: a sync for each
+  // change would make a command over thousands of data sources slow, and an
+  // entry a power failure cuts short is ignored as unfinished.
+  if (!writeAt(fd.get(), end, entry)) {
     int error = errno;
-    if (::ftruncate(fd.get(), end) == 0) ::fdatasync(fd.get());
+    if (::ftruncate(fd.get(), end) != 0) {
+      // The unfinished entry stays behind; readers ignore it and the next
+      // change cuts it off.
+    }
     return errorFromErrno(error, true);
   }
   if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);

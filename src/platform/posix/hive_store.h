@@ -5,7 +5,7 @@
 // flock on "<root>.reg.lock" beside it, shared with every other process using
 // the folder), first reads whatever other processes appended since (or the
 // whole file again when it was replaced), then appends the change as one
-// journal entry in a single write and syncs it. Only then is the change made
+// journal entry in a single write. Only then is the change made
 // in memory. When the journal outgrows the rest of the file, the whole file
 // is rewritten to a temporary file, synced and renamed over the old one. A
 // file no change touches is never written; a file that cannot be parsed is
@@ -112,6 +112,7 @@ class Hive {
   std::string tail_;
   std::size_t journalBytes_ = 0;
 
+  bool folderMade_ = false;
   int lockFd_ = -1;
   pid_t lockOwner_ = 0;
 };

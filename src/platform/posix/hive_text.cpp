@@ -539,6 +539,9 @@ bool decodeRegFile(const std::string& fileBytes, DecodedRegText& decoded, std::s
 RegParseResult parseRegText(std::string_view text, const RegParseOptions& options,
                             RegTextSink& sink) {
   RegParseResult result;
+  // Zero bytes at the very end are blocks of an append that a power failure
+  // cut short; like an unfinished entry they do not count.
+  while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
   LineCursor cursor(text, options.firstLine);
   StatementParser statements(sink);
   Line line;
