@@ -51,6 +51,11 @@ class FileDescriptor {
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
   // Closes now, reporting the error that close() can bring for written data.
   int close() {
     int result = ::close(fd_);
@@ -164,6 +169,12 @@ Hive::Hive(std::string rootName, const std::string& directory)
 
 Hive::~Hive() {
   if (lockFd_ >= 0) ::close(lockFd_);
+  holdFile(-1);
+}
+
+void Hive::holdFile(int fd) {
+  if (fileFd_ >= 0) ::close(fileFd_);
+  fileFd_ = fd;
 }
 
 void Hive::setJournalLimit(std::size_t bytes) {
@@ -217,6 +228,7 @@ LONG Hive::readWhole() {
       return errorFromErrno(error, false);
     }
     // No file yet: an empty hive.
+    holdFile(-1);
     root_ = root;
     file_ = FileState{};
     appendable_ = false;
@@ -246,6 +258,7 @@ LONG Hive::readWhole() {
     return ERROR_BADDB;
   }
   root_ = root;
+  holdFile(fd.release());
   remember(st);
   appendable_ = decoded.encoding == RegTextEncoding::Bytes && parsed.sawHeader;
   consumedEnd_ = decoded.prefixBytes + parsed.validEnd;
@@ -263,19 +276,16 @@ LONG Hive::reloadWhole() {
 }
 
 bool Hive::tailMatches() const {
-  FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) return false;
   std::string bytes;
   off_t start = static_cast<off_t>(consumedEnd_ - tail_.size());
-  return readRange(fd.get(), start, tail_.size(), bytes) && bytes == tail_;
+  return readRange(fileFd_, start, tail_.size(), bytes) && bytes == tail_;
 }
 
 LONG Hive::readAppended() {
-  FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
   std::string bytes;
-  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 ||
-      !readRange(fd.get(), static_cast<off_t>(consumedEnd_),
+  if (::fstat(fileFd_, &st) != 0 ||
+      !readRange(fileFd_, static_cast<off_t>(consumedEnd_),
                  static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) - consumedEnd_, bytes)) {
     int error = errno;
     reportUnreadable(std::strerror(error));
@@ -306,7 +316,8 @@ LONG Hive::catchUp() {
     if (errno != ENOENT) return errorFromErrno(errno, false);
     return file_.exists ? reloadWhole() : ERROR_SUCCESS;
   }
-  bool sameFile = file_.exists && st.st_dev == file_.device && st.st_ino == file_.inode;
+  bool sameFile =
+      file_.exists && fileFd_ >= 0 && st.st_dev == file_.device && st.st_ino == file_.inode;
   if (sameFile && st.st_size == file_.size && sameTime(st.st_mtim, file_.modified)) {
     file_.mode = st.st_mode;
     return ERROR_SUCCESS;
@@ -464,8 +475,9 @@ LONG Hive::rewrite() {
   FileDescriptor folder(::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.valid()) ::fsync(folder.get());
 
+  holdFile(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
-  if (::stat(path_.c_str(), &st) != 0) return errorFromErrno(errno, true);
+  if (fileFd_ < 0 || ::fstat(fileFd_, &st) != 0) return errorFromErrno(errno, true);
   remember(st);
   appendable_ = true;
   consumedEnd_ = text.size();

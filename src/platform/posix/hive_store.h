@@ -83,6 +83,7 @@ class Hive {
   LONG rewrite();
   bool isValidBody(const std::string& body);
   void apply(const std::string& body);
+  void holdFile(int fd);
   void remember(const struct stat& st);
   void rememberTail(std::string_view bytesBeforeEnd);
   LONG fail(LONG error);
@@ -112,6 +113,9 @@ class Hive {
   std::string tail_;
   std::size_t journalBytes_ = 0;
 
+  // The file as last read, held open so that its inode number cannot pass
+  // to another file while this process compares numbers.
+  int fileFd_ = -1;
   bool folderMade_ = false;
   int lockFd_ = -1;
   pid_t lockOwner_ = 0;
