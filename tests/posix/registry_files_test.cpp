@@ -240,6 +240,20 @@ TEST_F(RegistryFilesTest, WholeFileRewriteKeepsTheFileMode) {
   EXPECT_EQ(enumerate(reopened.get()), expected);
 }
 
+TEST_F(RegistryFilesTest, HiveFileThatIsALinkStaysALink) {
+  const std::string elsewhere = folder_ + "/elsewhere.reg";
+  writeFile(elsewhere, "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n");
+  ASSERT_EQ(::symlink(elsewhere.c_str(), userHive().c_str()), 0);
+  posix::setJournalLimitForTests(0);
+  ScopedKey key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "A", 0, kAll, key.out()), 0);
+  ASSERT_EQ(setString(key.get(), "y", "2"), 0);
+  struct stat st {};
+  ASSERT_EQ(::lstat(userHive().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_NE(readFile(elsewhere).find("\"y\"=\"2\""), std::string::npos);
+}
+
 TEST_F(RegistryFilesTest, ChangesOfOtherProcessesAreKeptAndSeen) {
   ScopedKey key;
   openUserKey(key);

@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "hive_text.h"
 
@@ -164,8 +166,7 @@ Hive::Hive(std::string rootName, const std::string& directory)
     : rootName_(std::move(rootName)),
       directory_(directory),
       path_(directory + "/" + rootName_ + ".reg"),
-      lockPath_(path_ + ".lock"),
-      tempPath_(path_ + ".tmp") {}
+      lockPath_(path_ + ".lock") {}
 
 Hive::~Hive() {
   if (lockFd_ >= 0) ::close(lockFd_);
@@ -359,7 +360,11 @@ LONG Hive::lockFile(int& fd) {
   }
   if (lockFd_ < 0) {
     lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (lockFd_ < 0) return errorFromErrno(errno, true);
+    // flock works on a file open for reading: a lock file made by another
+    // user still serves.
+    int error = errno;
+    if (lockFd_ < 0 && error == EACCES) lockFd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lockFd_ < 0) return errorFromErrno(error, true);
     lockOwner_ = ::getpid();
   }
   fd = lockFd_;
@@ -452,7 +457,16 @@ LONG Hive::append(const std::string& body) {
 
 LONG Hive::rewrite() {
   std::string text = formatRegTrees({root_.get()});
-  FileDescriptor fd(::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  // A hive file that is a symbolic link is replaced where the link points.
+  std::string target = path_;
+  if (file_.exists) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path_.c_str(), nullptr),
+                                                     &std::free);
+    if (real) target = real.get();
+  }
+  const std::string temp = target + ".tmp";
+  const std::string folderPath = target.substr(0, target.rfind('/') + 1);
+  FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (!fd.valid()) return errorFromErrno(errno, true);
   if (file_.exists) {
     // The new file takes the place of the old one with its permissions.
@@ -467,12 +481,13 @@ LONG Hive::rewrite() {
     written = false;
     error = errno;
   }
-  if (!written || ::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+  if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
     if (written) error = errno;
-    ::unlink(tempPath_.c_str());
+    ::unlink(temp.c_str());
     return errorFromErrno(error, true);
   }
-  FileDescriptor folder(::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor folder(
+      ::open(folderPath.empty() ? "." : folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.valid()) ::fsync(folder.get());
 
   holdFile(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));

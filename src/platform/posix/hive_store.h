@@ -93,7 +93,6 @@ class Hive {
   std::string directory_;
   std::string path_;
   std::string lockPath_;
-  std::string tempPath_;
 
   enum class State { Unloaded, Loaded, Failed };
   State state_ = State::Unloaded;
