@@ -224,15 +224,5 @@ TEST(HiveText, RegeditUtf16ExportIsRead) {
   EXPECT_FALSE(canonicalRegText(odd, result, error));
 }
 
-TEST(HiveText, NamesThatNoLineCanCarryAreRefused) {
-  EXPECT_TRUE(isWritableValueName(""));
-  EXPECT_TRUE(isWritableValueName("a\\b \"c\""));
-  EXPECT_FALSE(isWritableValueName("a\nb"));
-  EXPECT_TRUE(isWritableKeyName("ODBC Data Sources"));
-  EXPECT_FALSE(isWritableKeyName(""));
-  EXPECT_FALSE(isWritableKeyName("a\\b"));
-  EXPECT_FALSE(isWritableKeyName("a\rb"));
-}
-
 }  // namespace
 }  // namespace dsnconf::posix

@@ -319,14 +319,17 @@ LONG Hive::catchUp() {
   }
   bool sameFile =
       file_.exists && fileFd_ >= 0 && st.st_dev == file_.device && st.st_ino == file_.inode;
-  if (sameFile && st.st_size == file_.size && sameTime(st.st_mtim, file_.modified)) {
-    file_.mode = st.st_mode;
-    return ERROR_SUCCESS;
-  }
+  bool unchanged = sameFile && st.st_size == file_.size && sameTime(st.st_mtim, file_.modified);
+  file_.mode = st.st_mode;
+  // Bytes past what was read (an entry unfinished when it was read) are read
+  // again even when the file looks unchanged: only bytes known to be an
+  // unfinished entry may be cut off before appending.
+  if (unchanged && static_cast<std::size_t>(st.st_size) == consumedEnd_) return ERROR_SUCCESS;
   if (sameFile && appendable_ && static_cast<std::size_t>(st.st_size) >= consumedEnd_ &&
       tailMatches()) {
     return readAppended();
   }
+  if (unchanged) return ERROR_SUCCESS;
   return reloadWhole();
 }
 
