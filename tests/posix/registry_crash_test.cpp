@@ -51,6 +51,12 @@ class RegistryCrashTest : public RegistryTest {};
 TEST_F(RegistryCrashTest, KilledWriterLeavesEveryCallWholeOrAbsent) {
   // Small enough that whole-file rewrites are interrupted too.
   posix::setJournalLimitForTests(4096);
+  {
+    ScopedKey list;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kListPath, 0, nullptr, 0, kAll, nullptr,
+                              list.out(), nullptr),
+              0);
+  }
   std::mt19937 random(20261207);
   for (int round = 0; round < 8; ++round) {
     int pipe[2];
