@@ -1,31 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing dsnconf needs, only
-# those that are missing; the package lists are refreshed only when one is.
+# Installs the Debian packages that building and testing need, and only those
+# that are missing. Usage: scripts/deps.sh [native|windows]...
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ clang clang-format
-  libgtest-dev
-  libsimpleini-dev  # SimpleIni.h, the INI reader of the POSIX installer library
-)
+native=(g++ cmake ninja-build libgtest-dev libsimpleini-dev)
 
 missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
-    missing+=("$package")
-  fi
+want() {
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$package")
+  done
+}
+
+stages=("${@:-native}")
+for stage in "${stages[@]}"; do
+  case "$stage" in
+    native) want "${native[@]}" ;;
+    *) echo "deps.sh: unknown stage '$stage'" >&2; exit 2 ;;
+  esac
 done
 
-if [[ ${#missing[@]} -eq 0 ]]; then
-  echo "deps: all packages present"
-  exit 0
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" = 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-
-as_root=()
-if [[ $EUID -ne 0 ]]; then
-  as_root=(sudo)
-fi
-echo "deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -q
-"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
