@@ -118,4 +118,70 @@ TEST(InstallerBinding, InstallerIsFoundBesideTheProgram) {
   EXPECT_EQ(result.err, "");
 }
 
+// A registry whose machine hive sets the default file data source folder, or
+// an empty one when `defaultFolder` is empty.
+std::string makeRegistry(const TempFolder& folder, const std::string& defaultFolder) {
+  const std::string registry = folder.file("registry");
+  std::filesystem::create_directory(registry);
+  if (!defaultFolder.empty()) {
+    dsnconf::test::writeFile(
+        registry + "/HKEY_LOCAL_MACHINE.reg",
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\ODBC\\ODBC.INI\\ODBC File DSN]\n"
+        "\"DefaultDSNDir\"=\"" +
+            defaultFolder + "\"\n");
+  }
+  return registry;
+}
+
+TEST(InstallerBinding, NamesWithoutAFolderAreLookedUpInTheDefaultFolderOrTheCurrentOne) {
+  const TempFolder folder;
+  const std::string work = folder.file("work");
+  const std::string dsns = folder.file("dsns");
+  std::filesystem::create_directories(work + "/sub");
+  std::filesystem::create_directories(dsns + "/sub");
+  dsnconf::test::writeFile(work + "/local.dsn", "[ODBC]\nSYSTEM=current folder\n");
+  dsnconf::test::writeFile(work + "/sub/nested.dsn", "[ODBC]\nSYSTEM=current folder, nested\n");
+  dsnconf::test::writeFile(dsns + "/shared.dsn", "[ODBC]\nSYSTEM=default folder\n");
+  dsnconf::test::writeFile(dsns + "/sub/nested.dsn", "[ODBC]\nSYSTEM=default folder, nested\n");
+  const std::vector<std::string> steps = {"cd:" + work, "read:local", "read:sub/nested",
+                                          "read:shared", "read:" + work + "/local"};
+
+  struct Case {
+    const char* what;
+    std::string defaultFolder;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"no default folder set", "",
+       "cd=0\n"
+       "SQLReadFileDSN=1 value=current folder\n"
+       "SQLReadFileDSN=1 value=current folder, nested\n"
+       "SQLReadFileDSN=0 value=\n"
+       "SQLReadFileDSN=1 value=current folder\n"},
+      {"default folder set", dsns,
+       "cd=0\n"
+       "SQLReadFileDSN=0 value=\n"
+       "SQLReadFileDSN=1 value=default folder, nested\n"
+       "SQLReadFileDSN=1 value=default folder\n"
+       "SQLReadFileDSN=1 value=current folder\n"},
+      {"default folder set with a final slash", dsns + "/",
+       "cd=0\n"
+       "SQLReadFileDSN=0 value=\n"
+       "SQLReadFileDSN=1 value=default folder, nested\n"
+       "SQLReadFileDSN=1 value=default folder\n"
+       "SQLReadFileDSN=1 value=current folder\n"},
+  };
+  for (const Case& c : cases) {
+    const TempFolder registryFolder;
+    const ProcessResult result =
+        runProcess(DSNCONF_BINDING_PROBE, steps,
+                   {{"DSNCONF_INSTALLER", DSNCONF_INSTALLER_LIBRARY},
+                    {"DSNCONF_REGISTRY", makeRegistry(registryFolder, c.defaultFolder)}});
+    EXPECT_EQ(result.exitStatus, 0) << c.what;
+    EXPECT_EQ(result.out, c.out) << c.what;
+    EXPECT_EQ(result.err, "") << c.what;
+  }
+}
+
 }  // namespace

@@ -333,20 +333,7 @@ TEST_F(InstallerLibrary, WritingRefusesTextThatWouldNotReadBack) {
   EXPECT_EQ(readFile(path), kSample);
 }
 
-// Changes the current folder for one scope.
-class ScopedCurrentFolder {
- public:
-  explicit ScopedCurrentFolder(const std::filesystem::path& folder)
-      : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(folder);
-  }
-  ~ScopedCurrentFolder() { std::filesystem::current_path(previous_); }
-
- private:
-  std::filesystem::path previous_;
-};
-
-TEST_F(InstallerLibrary, NamesAreCompletedWithDsnAndRelativeOnesUseTheCurrentFolder) {
+TEST_F(InstallerLibrary, NamesAreCompletedWithDsnInAnyCase) {
   struct Case {
     std::string name;
     std::string fileCreated;
@@ -356,14 +343,12 @@ TEST_F(InstallerLibrary, NamesAreCompletedWithDsnAndRelativeOnesUseTheCurrentFol
       {"upper.DSN", "upper.DSN"},
       {"mixed.Dsn", "mixed.Dsn"},
       {"report.dsn.txt", "report.dsn.txt.dsn"},
-      {file("absolute"), "absolute.dsn"},
   };
-  const ScopedCurrentFolder inside(std::filesystem::path(file("")));
   for (const Case& c : cases) {
-    EXPECT_TRUE(write(c.name, "K", "v")) << c.name;
+    EXPECT_TRUE(write(file(c.name), "K", "v")) << c.name;
     EXPECT_EQ(readFile(file(c.fileCreated)), "[ODBC]\nK=v\n") << c.name;
     std::string value;
-    EXPECT_TRUE(read(c.name, "K", value)) << c.name;
+    EXPECT_TRUE(read(file(c.name), "K", value)) << c.name;
     EXPECT_EQ(value, "v") << c.name;
   }
   EXPECT_EQ(folderEntries().size(), std::size(cases));

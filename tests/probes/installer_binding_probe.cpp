@@ -3,6 +3,7 @@
 // test of it starts a fresh one. Prints one line per call on standard output;
 // the binding's message boxes appear on standard error.
 //
+//   cd:FOLDER    make FOLDER the current folder
 //   valid:NAME   SQLValidDSN(NAME)
 //   read:PATH    SQLReadFileDSN(PATH, "ODBC", "SYSTEM", buffer of 256, 256, null)
 //   error        SQLInstallerError(1, &code, buffer of 256, 256, null), code set to 0 first
@@ -10,6 +11,8 @@
 //   post         SQLPostInstallerError(1, "posted")
 //   config       SQLConfigDataSource(null, 1, "driver", "DSN=x")
 //   loads        how often the program asked the loader for a library
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -24,7 +27,9 @@ void call(const std::string& step) {
   const std::size_t colon = step.find(':');
   const std::string verb = step.substr(0, colon);
   const std::string argument = colon == std::string::npos ? "" : step.substr(colon + 1);
-  if (verb == "valid") {
+  if (verb == "cd") {
+    std::printf("cd=%d\n", chdir(argument.c_str()));
+  } else if (verb == "valid") {
     std::printf("SQLValidDSN=%d\n", SQLValidDSN(argument.c_str()));
   } else if (verb == "read") {
     char buffer[kBufferSize] = "";
