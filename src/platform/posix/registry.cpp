@@ -304,6 +304,30 @@ class Registry {
     return result;
   }
 
+  // The value's type and stored bytes as they are, with no terminator added.
+  LONG queryValue(HKEY hkey, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                  LPDWORD size) {
+    if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
+    RegKey* key = nullptr;
+    LONG error = queryKey(hkey, nullptr, key);
+    if (error != ERROR_SUCCESS) return error;
+    const RegValue* value = key->findValue(valueName != nullptr ? valueName : "");
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+
+    const auto needed = static_cast<DWORD>(value->data.size());
+    LONG result = ERROR_SUCCESS;
+    if (data != nullptr) {
+      if (*size < needed) {
+        result = ERROR_MORE_DATA;
+      } else if (needed != 0) {
+        std::memcpy(data, value->data.data(), needed);
+      }
+    }
+    if (type != nullptr) *type = value->type;
+    if (size != nullptr) *size = needed;
+    return result;
+  }
+
   LONG setValue(HKEY hkey, LPCSTR valueName, DWORD type, const BYTE* data, DWORD size) {
     Target target;
     RegKey* key = nullptr;
@@ -632,6 +656,12 @@ LSTATUS RegGetValueA(HKEY key, LPCSTR subKey, LPCSTR value, DWORD flags, LPDWORD
                      LPDWORD size) {
   std::lock_guard<std::mutex> lock(registryMutex);
   return registry().getValue(key, subKey, value, flags, type, data, size);
+}
+
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD dataLength) {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  return registry().queryValue(key, valueName, reserved, type, data, dataLength);
 }
 
 LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE* data,
