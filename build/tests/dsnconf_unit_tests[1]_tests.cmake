@@ -1,5 +1,0 @@
-add_test([=[ExitStatus.KeepsResultsWhoseLowByteIsNotZero]=]  /work/main/build/tests/dsnconf_unit_tests [==[--gtest_filter=ExitStatus.KeepsResultsWhoseLowByteIsNotZero]==] --gtest_also_run_disabled_tests)
-set_tests_properties([=[ExitStatus.KeepsResultsWhoseLowByteIsNotZero]=]  PROPERTIES WORKING_DIRECTORY /work/main/build/tests SKIP_REGULAR_EXPRESSION [==[\[  SKIPPED \]]==])
-add_test([=[ExitStatus.FailureWhoseLowByteIsZeroBecomesOne]=]  /work/main/build/tests/dsnconf_unit_tests [==[--gtest_filter=ExitStatus.FailureWhoseLowByteIsZeroBecomesOne]==] --gtest_also_run_disabled_tests)
-set_tests_properties([=[ExitStatus.FailureWhoseLowByteIsZeroBecomesOne]=]  PROPERTIES WORKING_DIRECTORY /work/main/build/tests SKIP_REGULAR_EXPRESSION [==[\[  SKIPPED \]]==])
-set(  dsnconf_unit_tests_TESTS ExitStatus.KeepsResultsWhoseLowByteIsNotZero ExitStatus.FailureWhoseLowByteIsZeroBecomesOne)
