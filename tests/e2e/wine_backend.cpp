@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -146,41 +147,85 @@ std::vector<std::string> splitKey(const std::string& key) {
   return parts;
 }
 
+// One value of a .reg section: its first line and any continuation lines.
+struct RegValue {
+  std::string name;  // lower-cased, "@" for the default value
+  std::string lines;
+};
+
 struct RegBlock {
   std::string key;
-  std::string body;  // the value lines, each ending with a newline
+  std::vector<RegValue> values;
 };
+
+// The name at the start of a value line: "..." with \\ and \" escapes, or @.
+std::string valueName(const std::string& line) {
+  if (line.rfind("@=", 0) == 0) return "@";
+  std::string name;
+  for (std::size_t i = 1; i < line.size() && line[i] != '"'; ++i) {
+    if (line[i] == '\\' && i + 1 < line.size()) ++i;
+    name += line[i];
+  }
+  return lowerAscii(name);
+}
+
+// What follows the name and its '=' in a value's lines.
+std::string valueData(const std::string& lines) {
+  std::size_t i = 0;
+  if (lines.rfind("@=", 0) != 0) {
+    for (i = 1; i < lines.size() && lines[i] != '"'; ++i) {
+      if (lines[i] == '\\') ++i;
+    }
+  }
+  return i + 2 <= lines.size() ? lines.substr(i + 2) : std::string();
+}
 
 std::vector<RegBlock> regBlocks(const std::string& text) {
   std::vector<RegBlock> blocks;
   std::istringstream in(text);
   std::string line;
+  bool continued = false;
   while (std::getline(in, line)) {
-    if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
-      blocks.push_back({line.substr(1, line.size() - 2), ""});
-    } else if (!blocks.empty() && !line.empty()) {
-      blocks.back().body += line + "\n";
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const bool continuation = continued;
+    continued = !line.empty() && line.back() == '\\';
+    if (continuation && !blocks.empty() && !blocks.back().values.empty()) {
+      blocks.back().values.back().lines += line + "\n";
+    } else if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+      blocks.push_back({line.substr(1, line.size() - 2), {}});
+    } else if (!blocks.empty() && !line.empty() && (line.front() == '"' || line.front() == '@')) {
+      blocks.back().values.push_back({valueName(line), line + "\n"});
     }
   }
   return blocks;
 }
 
-// How the case spells each key, and which keys it names even when they hold
-// no value: Wine's registry creates every parent of a key it imports, and
-// keeps the case's spelling of neither "Software" nor "Wow6432Node".
+// What the case says of each key: how it spells it, whether it names it (so
+// that it counts even without values), and the order of its values. Wine's
+// registry creates every parent of a key it imports, keeps the case's spelling
+// of neither "Software" nor "Wow6432Node", and enumerates values by name
+// rather than in the order of their creation.
 class CaseKeys {
  public:
+  // Later texts take precedence for the order of values: the expected state
+  // is added after the seeded one.
   void add(const std::string& lines) {
-    for (const std::string& key : keyHeaders(lines)) {
-      named_.insert(lowerAscii(key));
+    for (const RegBlock& block : regBlocks(lines)) {
+      if (block.key.front() == '-') continue;
+      const std::string key = lowerAscii(block.key);
+      std::vector<std::string>& order = valueOrder_[key];
+      order.clear();
+      for (const RegValue& value : block.values) order.push_back(value.name);
       std::string prefix;
-      for (const std::string& part : splitKey(key)) {
+      for (const std::string& part : splitKey(block.key)) {
         prefix += (prefix.empty() ? "" : "\\") + lowerAscii(part);
         spelling_.emplace(prefix, part);
       }
     }
   }
-  bool names(const std::string& key) const { return named_.count(lowerAscii(key)) != 0; }
+
+  bool names(const std::string& key) const { return valueOrder_.count(lowerAscii(key)) != 0; }
+
   std::string respell(const std::string& key) const {
     std::string result;
     std::string prefix;
@@ -192,10 +237,42 @@ class CaseKeys {
     return result;
   }
 
+  // The values in the case's order, those it does not name after them.
+  void reorder(const std::string& key, std::vector<RegValue>& values) const {
+    const auto found = valueOrder_.find(lowerAscii(key));
+    if (found == valueOrder_.end()) return;
+    const std::vector<std::string>& order = found->second;
+    auto rank = [&](const RegValue& value) {
+      return std::find(order.begin(), order.end(), value.name) - order.begin();
+    };
+    std::stable_sort(values.begin(), values.end(),
+                     [&](const RegValue& a, const RegValue& b) { return rank(a) < rank(b); });
+  }
+
  private:
-  std::set<std::string> named_;
+  std::map<std::string, std::vector<std::string>> valueOrder_;
   std::map<std::string, std::string> spelling_;
 };
+
+// Whether `lines` hold a string value given as raw bytes, hex(1): our POSIX
+// registry keeps those bytes as they are, where Wine's holds UTF-16 and ends
+// every string written through the ANSI functions with a zero. Expected
+// values that end with their zero read the same on both.
+bool hasRawStringValue(const std::string& lines, bool unterminatedOnly) {
+  for (const RegBlock& block : regBlocks(lines)) {
+    for (const RegValue& value : block.values) {
+      const std::string data = valueData(value.lines);
+      if (data.rfind("hex(1):", 0) != 0) continue;
+      if (!unterminatedOnly) return true;
+      std::string bytes;
+      for (char c : data.substr(7)) {
+        if (std::isxdigit(static_cast<unsigned char>(c)) || c == ',') bytes += c;
+      }
+      if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "00") != 0) return true;
+    }
+  }
+  return false;
+}
 
 // ---- Child processes.
 
@@ -311,6 +388,9 @@ class WineBackend : public Backend {
       reason = c.wineSkip;
     } else if (namesKeyOutsideOdbcTrees(c)) {
       reason = "names registry keys outside the ODBC trees, which Wine's registry shares with Wine";
+    } else if (holdsRawStrings(c)) {
+      reason = "gives string data as raw bytes (hex(1)), which Wine's registry keeps as UTF-16, "
+               "always terminated";
     } else if (c.expectedStderr && !c.expectedStderr->empty()) {
       reason = "expects message boxes, which the POSIX build writes to stderr";
     } else {
@@ -401,9 +481,13 @@ class WineBackend : public Backend {
     const auto found = exported_.find(root);
     if (found == exported_.end()) return std::nullopt;
     std::string text = "Windows Registry Editor Version 5.00\n\n";
-    for (const RegBlock& block : regBlocks(found->second)) {
-      if (block.body.empty() && !keys_[root].names(block.key)) continue;
-      text += "[" + keys_[root].respell(block.key) + "]\n" + block.body + "\n";
+    const CaseKeys& keys = keys_[root];
+    for (RegBlock& block : regBlocks(found->second)) {
+      if (block.values.empty() && !keys.names(block.key)) continue;
+      keys.reorder(block.key, block.values);
+      text += "[" + keys.respell(block.key) + "]\n";
+      for (const RegValue& value : block.values) text += value.lines;
+      text += "\n";
     }
     return text;
   }
@@ -450,6 +534,16 @@ class WineBackend : public Backend {
     }
     for (const auto& [root, expected] : c.hivesAfter) {
       if (outside(root, expected.content)) return true;
+    }
+    return false;
+  }
+
+  static bool holdsRawStrings(const Case& c) {
+    for (const auto& [root, lines] : c.hives) {
+      if (hasRawStringValue(lines, false)) return true;
+    }
+    for (const auto& [root, expected] : c.hivesAfter) {
+      if (hasRawStringValue(expected.content, true)) return true;
     }
     return false;
   }

@@ -151,19 +151,26 @@ std::string hexType(DWORD type) {
   return text;
 }
 
-// One value as a .reg line. A string without an inner zero is written as
-// text; other data as hex, read through the wide function for the string
-// types, whose .reg form is UTF-16.
+// Whether a string reads back from its quoted form as exactly these bytes:
+// one terminating zero, and no other zero or line break.
+bool isQuotable(const std::vector<BYTE>& data) {
+  if (data.empty() || data.back() != 0) return false;
+  for (std::size_t i = 0; i + 1 < data.size(); ++i) {
+    if (data[i] == 0 || data[i] == '\r' || data[i] == '\n') return false;
+  }
+  return true;
+}
+
+// One value as a .reg line, in the forms our POSIX registry writes: a string
+// as text where that reads back exactly, otherwise its ANSI bytes as hex(1);
+// a 4-byte DWORD as dword:; anything else as hex, the expandable and multiple
+// strings in their stored UTF-16 form, as .reg files carry them.
 void writeValue(HKEY key, const std::string& name, DWORD type, const std::vector<BYTE>& ansiData,
                 std::string& out) {
   std::string line = name.empty() ? "@=" : quoted(name) + "=";
-  if (type == REG_SZ) {
-    std::string text(ansiData.begin(), ansiData.end());
-    if (!text.empty() && text.back() == '\0') text.pop_back();
-    if (text.find('\0') == std::string::npos) {
-      out += line + quoted(text) + "\n";
-      return;
-    }
+  if (type == REG_SZ && isQuotable(ansiData)) {
+    out += line + quoted(std::string(ansiData.begin(), ansiData.end() - 1)) + "\n";
+    return;
   }
   if (type == REG_DWORD && ansiData.size() == 4) {
     char text[16];
@@ -174,7 +181,7 @@ void writeValue(HKEY key, const std::string& name, DWORD type, const std::vector
     return;
   }
   std::vector<BYTE> data = ansiData;
-  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+  if (type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
     const std::wstring wideName = widen(name);
     DWORD wideSize = 0;
     RegQueryValueExW(key, wideName.c_str(), nullptr, nullptr, nullptr, &wideSize);
