@@ -53,15 +53,21 @@ constexpr BOOL FALSE = 0;
 // Error codes.
 constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_PATH_NOT_FOUND = 3;
 constexpr LONG ERROR_ACCESS_DENIED = 5;
 constexpr LONG ERROR_INVALID_HANDLE = 6;
 constexpr LONG ERROR_OUTOFMEMORY = 14;
 constexpr LONG ERROR_WRITE_FAULT = 29;
+constexpr LONG ERROR_READ_FAULT = 30;
 constexpr LONG ERROR_INVALID_PARAMETER = 87;
+constexpr LONG ERROR_DISK_FULL = 112;
+constexpr LONG ERROR_BAD_PATHNAME = 161;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+constexpr LONG ERROR_NOACCESS = 998;
 constexpr LONG ERROR_BADDB = 1009;
 constexpr LONG ERROR_KEY_DELETED = 1018;
+constexpr LONG ERROR_DATATYPE_MISMATCH = 1629;
 constexpr LONG ERROR_UNSUPPORTED_TYPE = 1630;
 
 // Value types.
@@ -84,13 +90,27 @@ constexpr REGSAM KEY_NOTIFY = 0x0010;
 constexpr REGSAM KEY_CREATE_LINK = 0x0020;
 constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
 constexpr REGSAM KEY_WOW64_32KEY = 0x0200;
+constexpr REGSAM KEY_WOW64_RES = 0x0300;
 constexpr REGSAM DELETE = 0x00010000;
 constexpr REGSAM READ_CONTROL = 0x00020000;
 constexpr REGSAM WRITE_DAC = 0x00040000;
 constexpr REGSAM WRITE_OWNER = 0x00080000;
+constexpr REGSAM SYNCHRONIZE = 0x00100000;
+constexpr REGSAM ACCESS_SYSTEM_SECURITY = 0x01000000;
+constexpr REGSAM MAXIMUM_ALLOWED = 0x02000000;
+constexpr REGSAM GENERIC_ALL = 0x10000000;
+constexpr REGSAM GENERIC_EXECUTE = 0x20000000;
+constexpr REGSAM GENERIC_WRITE = 0x40000000;
+constexpr REGSAM GENERIC_READ = 0x80000000;
 constexpr REGSAM KEY_READ = 0x20019;
+constexpr REGSAM KEY_EXECUTE = KEY_READ;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+
+// RegCreateKeyExA options and dispositions.
+constexpr DWORD REG_OPTION_NON_VOLATILE = 0x00000000;
+constexpr DWORD REG_CREATED_NEW_KEY = 0x00000001;
+constexpr DWORD REG_OPENED_EXISTING_KEY = 0x00000002;
 
 // RegGetValueA type restrictions.
 constexpr DWORD RRF_RT_REG_NONE = 0x00000001;
@@ -100,7 +120,11 @@ constexpr DWORD RRF_RT_REG_BINARY = 0x00000008;
 constexpr DWORD RRF_RT_REG_DWORD = 0x00000010;
 constexpr DWORD RRF_RT_REG_MULTI_SZ = 0x00000020;
 constexpr DWORD RRF_RT_REG_QWORD = 0x00000040;
+constexpr DWORD RRF_RT_DWORD = RRF_RT_REG_BINARY | RRF_RT_REG_DWORD;
+constexpr DWORD RRF_RT_QWORD = RRF_RT_REG_BINARY | RRF_RT_REG_QWORD;
 constexpr DWORD RRF_RT_ANY = 0x0000ffff;
+constexpr DWORD RRF_NOEXPAND = 0x10000000;
+constexpr DWORD RRF_ZEROONFAILURE = 0x20000000;
 
 // Message box styles and results.
 constexpr UINT MB_OK = 0x00000000;
@@ -112,8 +136,10 @@ LSTATUS RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PH
 LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
                         REGSAM desired, LPSECURITY_ATTRIBUTES security, PHKEY result,
                         LPDWORD disposition);
-LSTATUS RegGetValueA(HKEY key, LPCSTR subKey, LPCSTR value, DWORD flags, LPDWORD type,
-                     LPVOID data, LPDWORD size);
+LSTATUS RegGetValueA(HKEY key, LPCSTR subKey, LPCSTR value, DWORD flags, LPDWORD type, LPVOID data,
+                     LPDWORD size);
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD dataLength);
 LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                        DWORD size);
 LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);

@@ -1,0 +1,139 @@
+#include "cli/usage.h"
+
+#include <cstdlib>
+
+#include "cli/output.h"
+
+namespace dsnconf {
+namespace {
+
+const char* const kBanner = "     -----  Ivorel ODBC registry utility  -----";
+
+const char* const kGeneralScreen[] = {
+    "Command syntax:",
+    "  view    View DSN configuration.",
+    "  delete  Delete a configuration property for a given DSN.",
+    "  set     Add or modify a DSN configuration property.",
+    "  name    Change Ivorel DSNs to use the specified driver.",
+    "  trace   Modify ODBC Driver Manager trace configuration.",
+    "  reg     Register or unregister a previous Ivorel driver.",
+    "",
+    "For more information on using one of the above options,",
+    "pass /help or /? to any of the above options",
+};
+const char* const kViewScreen[] = {
+    "view {/dsn <DSN> | /fdsn <File DSN path> | /all} [<property>]",
+    "",
+    "View DSN configuration - showing the value for the given",
+    "property or all properties if no property is specified.",
+    "",
+    "  Command options:",
+    "  /dsn              The given user or system DSN is viewed.",
+    "  /fdsn             The given file DSN path is viewed.",
+    "  /all              All system and user DSNs are viewed.",
+    "",
+    "  <DSN>             The name of the user or system data source.",
+    "  <File DSN Path>   The name of the file data source if it is in the default",
+    "                      location or the absolute path to the file data source.",
+    "  <property>        Property to display. (optional)",
+};
+const char* const kDeleteScreen[] = {
+    "delete {/dsn <DSN> | /fdsn <File DSN path>} <property>",
+    "",
+    "Delete a configuration property for a given DSN.",
+    "",
+    "  Command options:",
+    "  /dsn              The given property is deleted from the user or system DSN.",
+    "  /fdsn             The given property is deleted from the file DSN.",
+    "",
+    "  <DSN>             The name of the user or system data source.",
+    "  <File DSN Path>   The name of the file data source if it is in the default",
+    "                      location or the absolute path to the file data source.",
+    "  <property>        Property to delete.",
+};
+const char* const kSetScreen[] = {
+    "set {/dsn <DSN> | /fdsn <File DSN path>} <property> <value>",
+    "",
+    "Add or modify a DSN configuration property.",
+    "",
+    "  Command options:",
+    "  /dsn              The given property is created in the user or system DSN.",
+    "  /fdsn             The given property is created in the file DSN.",
+    "",
+    "  <DSN>             The name of the user or system data source.",
+    "  <File DSN Path>   The name of the file data source if it is in the default",
+    "                      location or the absolute path to the file data source.",
+    "  <property>        Property to set.",
+    "  <value>           Value of the property being set.",
+};
+const char* const kNameScreen[] = {
+    "name {/dsn <DSN> | /fdsn <File DSN path> | /all} {GEN1 | GEN2 | GEN3}",
+    "",
+    "Change Ivorel DSNs to use the specified driver.",
+    "",
+    "  Command options:",
+    "  /dsn              The given user or system DSN is modified.",
+    "  /fdsn             The given file DSN path is modified.",
+    "  /all              All system and user DSNs are modified.",
+    "",
+    "  <DSN>             The name of the user or system data source.",
+    "  <File DSN Path>   The name of the file data source if it is in the default",
+    "                      location or the absolute path to the file data source.",
+    "  GEN1               DSN(s) changed to \"Brenmoor ODBC Driver (32-bit)\"",
+    "  GEN2               DSN(s) changed to \"Sarvonet ODBC Driver\"",
+    "  GEN3               DSN(s) changed to \"Ivorel ODBC Driver\"",
+};
+const char* const kTraceScreen[] = {
+    "trace {/user | /system [{/32 | /64}]} {ON | OFF} [<tracefile>]",
+    "",
+    "Modify ODBC Driver Manager trace configuration.",
+    "",
+    "  Command options:",
+    "  /user             Enable ODBC trace for the current user.",
+    "  /system           Enable ODBC trace for all users...",
+    "  /32                 ... but only for 32-bit applications.",
+    "  /64                 ... but only for 64-bit applications.",
+    "",
+    "  <tracefile>       Absolute path to file which will store trace data.",
+};
+const char* const kRegScreen[] = {
+    "reg {add | /del} {GEN1 | GEN2}",
+    "",
+    "Register or unregister a previous Ivorel driver.",
+    "",
+    "  Command options:",
+    "  /add              Register the given driver version.",
+    "  /del              Unregister the given driver version.",
+    "",
+    "  GEN1              \"Brenmoor ODBC Driver (32-bit)\" is added or removed.",
+    "  GEN2              \"Sarvonet ODBC Driver\" is added or removed.",
+};
+
+struct ScreenText {
+  const char* const* lines;
+  std::size_t count;
+};
+
+template <std::size_t N>
+constexpr ScreenText screenText(const char* const (&lines)[N]) {
+  return {lines, N};
+}
+
+// Indexed by UsageScreen.
+const ScreenText kScreens[] = {
+    screenText(kGeneralScreen), screenText(kViewScreen), screenText(kDeleteScreen),
+    screenText(kSetScreen),     screenText(kNameScreen), screenText(kTraceScreen),
+    screenText(kRegScreen),
+};
+
+}  // namespace
+
+void printUsageAndExit(UsageScreen screen, bool isError) {
+  printLine(kBanner);
+  printLine("");
+  const ScreenText& text = kScreens[static_cast<int>(screen)];
+  for (std::size_t i = 0; i < text.count; ++i) printLine(text.lines[i]);
+  std::exit(isError ? -1 : 0);
+}
+
+}  // namespace dsnconf

@@ -1,0 +1,82 @@
+#include "dsn/registry.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+#include "cli/output.h"
+
+namespace dsnconf {
+
+namespace {
+
+struct Place {
+  HKEY root;
+  REGSAM access;
+};
+
+// Where a data source's key is looked for, in order.
+const Place kDsnKeyPlaces[] = {
+    {HKEY_CURRENT_USER, KEY_ALL_ACCESS},
+    {HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS | KEY_WOW64_64KEY},
+    {HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS | KEY_WOW64_32KEY},
+};
+
+enum class Advance { Always, OnlyPastSkipped };
+
+// One walk for both uses: a plain walk moves on after every value; a deleting
+// walk reads the same index again, since a deletion moves the rest forward.
+std::int32_t walkValues(HKEY key, ValueVisitor visitor, void* context, Advance advance) {
+  char name[kValueNameBuffer];
+  // One byte more than the registry is offered, so that data filling the whole
+  // buffer without a terminator still reaches the visitor terminated.
+  char data[kValueDataBuffer + 1];
+  for (DWORD index = 0;; ++index) {
+    std::fill(std::begin(name), std::end(name), '\0');
+    std::fill(std::begin(data), std::end(data), '\0');
+    DWORD nameLength = kValueNameBuffer - 1;
+    DWORD dataLength = kValueDataBuffer;
+    const LSTATUS status = RegEnumValueA(key, index, name, &nameLength, nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(data), &dataLength);
+    if (status == ERROR_NO_MORE_ITEMS) return 0;
+    if (status == ERROR_MORE_DATA) {
+      printLine("*** The key or value at index " + std::to_string(index + 1) +
+                " was longer than 1024 and is being skipped ***");
+      continue;
+    }
+    if (status != ERROR_SUCCESS) {
+      printLine("*** Got error code " + std::to_string(status) + " while enumerating value " +
+                std::to_string(index) + " ***");
+      return status;
+    }
+    const std::int32_t result = visitor(key, name, data, context);
+    if (result != 0) return result;
+    if (advance == Advance::OnlyPastSkipped) --index;
+  }
+}
+
+}  // namespace
+
+bool openDsnKey(const char* name, RegKeyHolder& key) {
+  const std::string subKey = std::string(kOdbcIniPath) + "\\" + name;
+  for (const Place& place : kDsnKeyPlaces) {
+    if (RegOpenKeyExA(place.root, subKey.c_str(), 0, place.access, key.receive()) ==
+        ERROR_SUCCESS) {
+      return true;
+    }
+    key.clearAfterFailure();
+  }
+  printLine(std::string("*** Could not access the ") + name + " ***");
+  printLine("*** You may need to run this tool as an administrator ***");
+  return false;
+}
+
+std::int32_t enumerateValues(HKEY key, ValueVisitor visitor, void* context) {
+  return walkValues(key, visitor, context, Advance::Always);
+}
+
+std::int32_t deleteEveryValue(HKEY key, ValueVisitor deleter, void* context) {
+  return walkValues(key, deleter, context, Advance::OnlyPastSkipped);
+}
+
+}  // namespace dsnconf

@@ -1,0 +1,508 @@
+#include "hive_store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "hive_text.h"
+
+namespace dsnconf::posix {
+
+namespace {
+
+// Bytes kept from just before the end of what was read.
+constexpr std::size_t kTailBytes = 64;
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+std::atomic<std::size_t> journalLimit{Hive::kDefaultJournalLimit};
+
+LONG errorFromErrno(int error, bool writing) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+    case EDQUOT:
+      return ERROR_DISK_FULL;
+    case ENOMEM:
+      return ERROR_OUTOFMEMORY;
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    default:
+      return writing ? ERROR_WRITE_FAULT : ERROR_READ_FAULT;
+  }
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  // Closes now, reporting the error that close() can bring for written data.
+  int close() {
+    int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+// Holds an exclusive flock for one scope.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(int fd) : fd_(fd) {
+    int result;
+    do {
+      result = ::flock(fd_, LOCK_EX);
+    } while (result != 0 && errno == EINTR);
+    locked_ = result == 0;
+  }
+  ~ExclusiveLock() {
+    if (locked_) ::flock(fd_, LOCK_UN);
+  }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+  bool locked() const { return locked_; }
+
+ private:
+  int fd_;
+  bool locked_ = false;
+};
+
+bool readRange(int fd, off_t offset, std::size_t length, std::string& bytes) {
+  bytes.resize(length);
+  std::size_t done = 0;
+  while (done < length) {
+    ssize_t got = ::pread(fd, &bytes[done], length - done, offset + static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  bytes.resize(done);
+  return true;
+}
+
+bool readToEnd(int fd, std::string& bytes) {
+  bytes.clear();
+  char chunk[kReadChunk];
+  while (true) {
+    ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    bytes.append(chunk, static_cast<std::size_t>(got));
+  }
+}
+
+bool writeAt(int fd, off_t offset, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t put =
+        ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return false;
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool sameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+std::size_t countLines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Checks the statements of a change before they are written, so that a
+// fault in building them can never leave an entry that no reader accepts.
+class CheckingSink : public RegTextSink {
+ public:
+  explicit CheckingSink(const std::string& rootName) : rootName_(rootName) {}
+  bool openKey(const std::vector<std::string>& path, std::string& error) override {
+    return sameRoot(path, error);
+  }
+  bool deleteKey(const std::vector<std::string>& path, std::string& error) override {
+    return sameRoot(path, error);
+  }
+  void setValue(const std::string&, DWORD, std::string) override {}
+  void deleteValue(const std::string&) override {}
+
+ private:
+  bool sameRoot(const std::vector<std::string>& path, std::string& error) const {
+    if (equalsIgnoreCase(path.front(), rootName_)) return true;
+    error = "key outside " + rootName_;
+    return false;
+  }
+  const std::string& rootName_;
+};
+
+}  // namespace
+
+Hive::Hive(std::string rootName, const std::string& directory)
+    : rootName_(std::move(rootName)),
+      directory_(directory),
+      path_(directory + "/" + rootName_ + ".reg"),
+      lockPath_(path_ + ".lock") {}
+
+Hive::~Hive() {
+  if (lockFd_ >= 0) ::close(lockFd_);
+  holdFile(-1);
+}
+
+void Hive::holdFile(int fd) {
+  if (fileFd_ >= 0) ::close(fileFd_);
+  fileFd_ = fd;
+}
+
+void Hive::setJournalLimit(std::size_t bytes) {
+  journalLimit = bytes;
+}
+
+LONG Hive::load() {
+  if (state_ == State::Loaded) return ERROR_SUCCESS;
+  if (state_ == State::Failed) return failure_;
+  LONG result = readWhole();
+  if (result != ERROR_SUCCESS) return fail(result);
+  state_ = State::Loaded;
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::fail(LONG error) {
+  state_ = State::Failed;
+  failure_ = error;
+  return error;
+}
+
+void Hive::reportUnreadable(const std::string& why) const {
+  std::fprintf(stderr, "dsnconf: registry hive %s cannot be read: %s\n", path_.c_str(),
+               why.c_str());
+  std::fflush(stderr);
+}
+
+void Hive::remember(const struct stat& st) {
+  file_.exists = true;
+  file_.device = st.st_dev;
+  file_.inode = st.st_ino;
+  file_.size = st.st_size;
+  file_.modified = st.st_mtim;
+  file_.mode = st.st_mode;
+  file_.owner = st.st_uid;
+  file_.group = st.st_gid;
+}
+
+void Hive::rememberTail(std::string_view bytesBeforeEnd) {
+  std::size_t keep = std::min(kTailBytes, bytesBeforeEnd.size());
+  tail_ = std::string(bytesBeforeEnd.substr(bytesBeforeEnd.size() - keep));
+}
+
+LONG Hive::readWhole() {
+  auto root = std::make_shared<RegKey>(rootName_, nullptr);
+  FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    if (errno != ENOENT) {
+      int error = errno;
+      reportUnreadable(std::strerror(error));
+      return errorFromErrno(error, false);
+    }
+    // No file yet: an empty hive.
+    holdFile(-1);
+    root_ = root;
+    file_ = FileState{};
+    appendable_ = false;
+    consumedEnd_ = 0;
+    lineAtEnd_ = 1;
+    tail_.clear();
+    journalBytes_ = 0;
+    return ERROR_SUCCESS;
+  }
+  struct stat st {};
+  std::string bytes;
+  if (::fstat(fd.get(), &st) != 0 || !readToEnd(fd.get(), bytes)) {
+    int error = errno;
+    reportUnreadable(std::strerror(error));
+    return errorFromErrno(error, false);
+  }
+  DecodedRegText decoded;
+  std::string error;
+  if (!decodeRegFile(bytes, decoded, error)) {
+    reportUnreadable(error);
+    return ERROR_BADDB;
+  }
+  RegTreeSink sink(*root);
+  RegParseResult parsed = parseRegText(decoded.text, RegParseOptions{}, sink);
+  if (!parsed.ok) {
+    reportUnreadable(parsed.error);
+    return ERROR_BADDB;
+  }
+  root_ = root;
+  holdFile(fd.release());
+  remember(st);
+  appendable_ = decoded.encoding == RegTextEncoding::Bytes && parsed.sawHeader;
+  consumedEnd_ = decoded.prefixBytes + parsed.validEnd;
+  lineAtEnd_ = parsed.lineAtValidEnd;
+  rememberTail(std::string_view(bytes).substr(0, consumedEnd_));
+  journalBytes_ = parsed.journalBytes;
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::reloadWhole() {
+  LONG result = readWhole();
+  if (result != ERROR_SUCCESS) return fail(result);
+  ++generation_;
+  return ERROR_SUCCESS;
+}
+
+bool Hive::tailMatches() const {
+  std::string bytes;
+  off_t start = static_cast<off_t>(consumedEnd_ - tail_.size());
+  return readRange(fileFd_, start, tail_.size(), bytes) && bytes == tail_;
+}
+
+LONG Hive::readAppended() {
+  struct stat st {};
+  std::string bytes;
+  if (::fstat(fileFd_, &st) != 0 ||
+      !readRange(fileFd_, static_cast<off_t>(consumedEnd_),
+                 static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) - consumedEnd_, bytes)) {
+    int error = errno;
+    reportUnreadable(std::strerror(error));
+    return fail(errorFromErrno(error, false));
+  }
+  RegTreeSink sink(*root_);
+  RegParseOptions options;
+  options.expectHeader = false;
+  options.firstLine = lineAtEnd_;
+  RegParseResult parsed = parseRegText(bytes, options, sink);
+  if (!parsed.ok) {
+    reportUnreadable(parsed.error);
+    return fail(ERROR_BADDB);
+  }
+  remember(st);
+  std::string joined = tail_;
+  joined.append(bytes, 0, parsed.validEnd);
+  rememberTail(joined);
+  consumedEnd_ += parsed.validEnd;
+  lineAtEnd_ = parsed.lineAtValidEnd;
+  journalBytes_ += parsed.journalBytes;
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::catchUp() {
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) != 0) {
+    if (errno != ENOENT) return errorFromErrno(errno, false);
+    return file_.exists ? reloadWhole() : ERROR_SUCCESS;
+  }
+  bool sameFile =
+      file_.exists && fileFd_ >= 0 && st.st_dev == file_.device && st.st_ino == file_.inode;
+  bool unchanged = sameFile && st.st_size == file_.size && sameTime(st.st_mtim, file_.modified);
+  file_.mode = st.st_mode;
+  // Bytes past what was read (an entry unfinished when it was read) are read
+  // again even when the file looks unchanged: only bytes known to be an
+  // unfinished entry may be cut off before appending.
+  if (unchanged && static_cast<std::size_t>(st.st_size) == consumedEnd_) return ERROR_SUCCESS;
+  if (sameFile && appendable_ && static_cast<std::size_t>(st.st_size) >= consumedEnd_ &&
+      tailMatches()) {
+    return readAppended();
+  }
+  if (unchanged) return ERROR_SUCCESS;
+  return reloadWhole();
+}
+
+LONG Hive::prepareFolder() {
+  // Make the folder and its parents on the first change.
+  for (std::size_t slash = directory_.find('/', 1); !folderMade_;
+       slash = directory_.find('/', slash + 1)) {
+    std::string prefix = directory_.substr(0, slash);
+    if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+      return errorFromErrno(errno, true);
+    }
+    folderMade_ = slash == std::string::npos;
+  }
+  // Root may write anything; everyone else is held to the folder's and the
+  // file's permissions before anything is attempted.
+  if (::faccessat(AT_FDCWD, directory_.c_str(), W_OK, AT_EACCESS) != 0) {
+    return errorFromErrno(errno, true);
+  }
+  if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+    return errorFromErrno(errno, true);
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::lockFile(int& fd) {
+  // A forked child must not share its parent's open lock file: flock locks
+  // belong to the open file, and parent and child would not exclude each other.
+  if (lockFd_ >= 0 && lockOwner_ != ::getpid()) {
+    ::close(lockFd_);
+    lockFd_ = -1;
+  }
+  if (lockFd_ < 0) {
+    lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // flock works on a file open for reading: a lock file made by another
+    // user still serves.
+    int error = errno;
+    if (lockFd_ < 0 && error == EACCES) lockFd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lockFd_ < 0) return errorFromErrno(error, true);
+    lockOwner_ = ::getpid();
+  }
+  fd = lockFd_;
+  return ERROR_SUCCESS;
+}
+
+bool Hive::isValidBody(const std::string& body) {
+  CheckingSink sink(rootName_);
+  RegParseOptions options;
+  options.expectHeader = false;
+  RegParseResult parsed = parseRegText(body, options, sink);
+  return parsed.ok && parsed.validEnd == body.size();
+}
+
+void Hive::apply(const std::string& body) {
+  RegTreeSink sink(*root_);
+  RegParseOptions options;
+  options.expectHeader = false;
+  parseRegText(body, options, sink);
+}
+
+LONG Hive::change(const Describe& describe) {
+  LONG result = load();
+  if (result != ERROR_SUCCESS) return result;
+  result = prepareFolder();
+  if (result != ERROR_SUCCESS) return result;
+  int lockFd = -1;
+  result = lockFile(lockFd);
+  if (result != ERROR_SUCCESS) return result;
+  ExclusiveLock lock(lockFd);
+  if (!lock.locked()) return errorFromErrno(errno, true);
+
+  result = catchUp();
+  if (result != ERROR_SUCCESS) return result;
+  std::string body;
+  result = describe(body);
+  if (result != ERROR_SUCCESS || body.empty()) return result;
+  if (!isValidBody(body)) return ERROR_INVALID_PARAMETER;
+
+  // A missing file, a file without a header and UTF-16 text cannot take an
+  // appended entry; they are first written anew with what they hold now.
+  if (!appendable_) {
+    result = rewrite();
+    if (result != ERROR_SUCCESS) return result;
+  }
+  result = append(body);
+  if (result != ERROR_SUCCESS) return result;
+  apply(body);
+
+  std::size_t base = consumedEnd_ - journalBytes_;
+  if (journalBytes_ > std::max<std::size_t>(journalLimit, base)) {
+    // The change is already safe in the journal; a failed rewrite only
+    // leaves the journal in place.
+    rewrite();
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::append(const std::string& body) {
+  std::string entry = journalEntry(body);
+  if (!tail_.empty() && tail_.back() != '\n') entry.insert(0, "\n");
+  FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_CLOEXEC));
+  if (!fd.valid()) return errorFromErrno(errno, true);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);
+  const auto end = static_cast<off_t>(consumedEnd_);
+  // Whatever lies past what was read is an entry some process left unfinished.
+  if (st.st_size > end && ::ftruncate(fd.get(), end) != 0) return errorFromErrno(errno, true);
+  // Once written, the entry is in the file for every process, also if this
+  // one is killed. Like the Windows registry, which flushes its hives
+  // lazily, it leaves flushing to the disk to the system: a sync for each
+  // change would make a command over thousands of data sources slow, and an
+  // entry a power failure cuts short is ignored as unfinished.
+  if (!writeAt(fd.get(), end, entry)) {
+    int error = errno;
+    if (::ftruncate(fd.get(), end) != 0) {
+      // The unfinished entry stays behind; readers ignore it and the next
+      // change cuts it off.
+    }
+    return errorFromErrno(error, true);
+  }
+  if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);
+  remember(st);
+  rememberTail(tail_ + entry);
+  consumedEnd_ += entry.size();
+  lineAtEnd_ += countLines(entry);
+  journalBytes_ += entry.size();
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::rewrite() {
+  std::string text = formatRegTrees({root_.get()});
+  // A hive file that is a symbolic link is replaced where the link points.
+  std::string target = path_;
+  if (file_.exists) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path_.c_str(), nullptr),
+                                                     &std::free);
+    if (real) target = real.get();
+  }
+  const std::string temp = target + ".tmp";
+  const std::string folderPath = target.substr(0, target.rfind('/') + 1);
+  FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!fd.valid()) return errorFromErrno(errno, true);
+  if (file_.exists) {
+    // The new file takes the place of the old one with its permissions.
+    ::fchmod(fd.get(), file_.mode & 07777);
+    if (::geteuid() == 0 && ::fchown(fd.get(), file_.owner, file_.group) != 0) {
+      // Keeping root as the owner is the lesser evil; the mode still applies.
+    }
+  }
+  bool written = writeAt(fd.get(), 0, text) && ::fsync(fd.get()) == 0;
+  int error = errno;
+  if (fd.close() != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
+    if (written) error = errno;
+    ::unlink(temp.c_str());
+    return errorFromErrno(error, true);
+  }
+  FileDescriptor folder(
+      ::open(folderPath.empty() ? "." : folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.valid()) ::fsync(folder.get());
+
+  holdFile(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (fileFd_ < 0 || ::fstat(fileFd_, &st) != 0) return errorFromErrno(errno, true);
+  remember(st);
+  appendable_ = true;
+  consumedEnd_ = text.size();
+  lineAtEnd_ = 1 + countLines(text);
+  rememberTail(text);
+  journalBytes_ = 0;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace dsnconf::posix

@@ -1,0 +1,123 @@
+// One hive file (HKEY_LOCAL_MACHINE.reg or HKEY_CURRENT_USER.reg in the
+// registry folder) and the tree read from it.
+//
+// The file is read once, on first use. A change takes the hive's lock (an
+// flock on "<root>.reg.lock" beside it, shared with every other process using
+// the folder), first reads whatever other processes appended since (or the
+// whole file again when it was replaced), then appends the change as one
+// journal entry in a single write. Only then is the change made
+// in memory. When the journal outgrows the rest of the file, the whole file
+// is rewritten to a temporary file, synced and renamed over the old one. A
+// file no change touches is never written; a file that cannot be parsed is
+// never written either: every call on its hive then fails with ERROR_BADDB.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "reg_tree.h"
+#include "win32.h"
+
+namespace dsnconf::posix {
+
+class Hive {
+ public:
+  Hive(std::string rootName, const std::string& directory);
+  ~Hive();
+  Hive(const Hive&) = delete;
+  Hive& operator=(const Hive&) = delete;
+
+  const std::string& rootName() const { return rootName_; }
+  const std::string& filePath() const { return path_; }
+
+  // Reads the file on first use and returns that first result ever after:
+  // 0, ERROR_BADDB (after one line on stderr) or the error of reading it.
+  LONG load();
+  // The root key; only after load() succeeded.
+  RegKey& root() { return *root_; }
+  // Counts re-reads of the whole file; keys held from before one must be
+  // looked up again by path.
+  std::uint64_t generation() const { return generation_; }
+
+  // Writes the .reg statements of one change into `body`, or leaves it empty
+  // when there is nothing to change; returns 0 or the call's error.
+  using Describe = std::function<LONG(std::string& body)>;
+  // Makes one change: brings the tree up to date with the file under the
+  // lock, lets `describe` check it against that state, makes the statements
+  // durable in the file and then applies them to the tree. Returns describe's
+  // error, the error of writing the file, or 0.
+  LONG change(const Describe& describe);
+
+  // Journal bytes beyond which a change rewrites the whole file; the limit
+  // is never below the size of the rest of the file.
+  static void setJournalLimit(std::size_t bytes);
+  static constexpr std::size_t kDefaultJournalLimit = 256 * 1024;
+
+ private:
+  struct FileState {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+  };
+
+  LONG readWhole();
+  LONG reloadWhole();
+  LONG readAppended();
+  LONG catchUp();
+  bool tailMatches() const;
+  LONG prepareFolder();
+  LONG lockFile(int& fd);
+  LONG append(const std::string& body);
+  LONG rewrite();
+  bool isValidBody(const std::string& body);
+  void apply(const std::string& body);
+  void holdFile(int fd);
+  void remember(const struct stat& st);
+  void rememberTail(std::string_view bytesBeforeEnd);
+  LONG fail(LONG error);
+  void reportUnreadable(const std::string& why) const;
+
+  std::string rootName_;
+  std::string directory_;
+  std::string path_;
+  std::string lockPath_;
+
+  enum class State { Unloaded, Loaded, Failed };
+  State state_ = State::Unloaded;
+  LONG failure_ = 0;
+  std::shared_ptr<RegKey> root_;
+  std::uint64_t generation_ = 0;
+
+  FileState file_;
+  // Whether entries can be appended: 8-bit text under a header line.
+  bool appendable_ = false;
+  // File offset up to which the file has been read, and the number of the
+  // line that starts there.
+  std::size_t consumedEnd_ = 0;
+  std::size_t lineAtEnd_ = 1;
+  // The bytes just before consumedEnd_, to see that appended text follows
+  // what was read.
+  std::string tail_;
+  std::size_t journalBytes_ = 0;
+
+  // The file as last read, held open so that its inode number cannot pass
+  // to another file while this process compares numbers.
+  int fileFd_ = -1;
+  bool folderMade_ = false;
+  int lockFd_ = -1;
+  pid_t lockOwner_ = 0;
+};
+
+}  // namespace dsnconf::posix

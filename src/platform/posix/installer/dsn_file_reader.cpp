@@ -1,0 +1,61 @@
+#include "dsn_file_reader.h"
+
+#include <new>
+
+// Text is kept as the bytes it is, in the 8-bit code page of the program.
+#define SI_NO_CONVERSION
+// Debian's packaging of the header keeps the definitions behind this switch.
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+namespace dsnconf::odbccp {
+namespace {
+
+class ParsedFile {
+ public:
+  explicit ParsedFile(const std::string& content) {
+    // Not UTF-8 specific, every key of the file kept, no multi-line values.
+    if (ini_.LoadData(content) < 0) throw std::bad_alloc();
+  }
+  const CSimpleIniA& ini() const { return ini_; }
+
+ private:
+  CSimpleIniA ini_{false, true, false};
+};
+
+std::string joinInFileOrder(CSimpleIniA::TNamesDepend names) {
+  names.sort(CSimpleIniA::Entry::LoadOrder());
+  std::string joined;
+  for (const CSimpleIniA::Entry& name : names) {
+    if (*name.pItem == '\0') continue;  // lines before the first section header
+    if (!joined.empty()) joined += ';';
+    joined += name.pItem;
+  }
+  return joined;
+}
+
+}  // namespace
+
+LookupResult readValue(const std::string& content, const char* section, const char* key) {
+  const ParsedFile file(content);
+  if (file.ini().GetSection(section) == nullptr) return {Lookup::MissingSection, {}};
+  const char* value = file.ini().GetValue(section, key, nullptr);
+  if (value == nullptr) return {Lookup::MissingKey, {}};
+  return {Lookup::Found, value};
+}
+
+LookupResult readKeyNames(const std::string& content, const char* section) {
+  const ParsedFile file(content);
+  CSimpleIniA::TNamesDepend names;
+  if (!file.ini().GetAllKeys(section, names)) return {Lookup::MissingSection, {}};
+  return {Lookup::Found, joinInFileOrder(names)};
+}
+
+std::string readSectionNames(const std::string& content) {
+  const ParsedFile file(content);
+  CSimpleIniA::TNamesDepend names;
+  file.ini().GetAllSections(names);
+  return joinInFileOrder(names);
+}
+
+}  // namespace dsnconf::odbccp

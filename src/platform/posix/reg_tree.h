@@ -1,0 +1,122 @@
+// The in-memory registry tree: keys with their subkeys and values, as one
+// hive file describes them.
+//
+// Names compare without regard to ASCII case and keep the case they were
+// created with. Values keep their creation order, which is the order in which
+// RegEnumValueA hands them out.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "hive_text.h"
+#include "win32.h"
+
+namespace dsnconf::posix {
+
+// ASCII case folding, the only folding registry names get here.
+char foldCase(char c);
+bool equalsIgnoreCase(const std::string& a, const std::string& b);
+// Orders two names as their case-folded bytes compare.
+bool lessIgnoreCase(const std::string& a, const std::string& b);
+
+struct IgnoreCaseHash {
+  std::size_t operator()(const std::string& name) const;
+};
+struct IgnoreCaseEqual {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return equalsIgnoreCase(a, b);
+  }
+};
+
+struct RegValue {
+  std::string name;
+  DWORD type = REG_NONE;
+  std::string data;
+};
+
+class RegKey : public std::enable_shared_from_this<RegKey> {
+ public:
+  RegKey(std::string name, RegKey* parent) : name_(std::move(name)), parent_(parent) {}
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+
+  const std::string& name() const { return name_; }
+  RegKey* parent() const { return parent_; }
+  // True once the key has been removed from its tree; open handles then see
+  // ERROR_KEY_DELETED.
+  bool deleted() const { return deleted_; }
+
+  RegKey* findChild(const std::string& name) const;
+  // The existing subkey of that name, or a new one.
+  RegKey& obtainChild(const std::string& name);
+  bool hasChildren() const { return !children_.empty(); }
+  // Removes the subkey with everything below it.
+  void removeChild(const std::string& name);
+  // Subkeys in no particular order.
+  std::vector<const RegKey*> children() const;
+
+  const std::vector<RegValue>& values() const { return values_; }
+  const RegValue* findValue(const std::string& name) const;
+  // Replaces the data of an existing value in its place, or appends a new one.
+  void setValue(const std::string& name, DWORD type, std::string data);
+  bool deleteValue(const std::string& name);
+
+  // Names from the hive's root key (excluded) down to this key.
+  std::vector<std::string> pathBelowRoot() const;
+  // "HKEY_LOCAL_MACHINE\SOFTWARE\..." as a .reg section names it.
+  std::string fullPath() const;
+
+ private:
+  // Keys with many values (a data-source list) get a name index so that
+  // setting one value does not scan all the others.
+  static constexpr std::size_t kValueIndexThreshold = 16;
+
+  std::ptrdiff_t valuePosition(const std::string& name) const;
+  void markDeleted();
+
+  std::string name_;
+  RegKey* parent_;
+  bool deleted_ = false;
+  std::unordered_map<std::string, std::shared_ptr<RegKey>, IgnoreCaseHash, IgnoreCaseEqual>
+      children_;
+  std::vector<RegValue> values_;
+  mutable std::unordered_map<std::string, std::size_t, IgnoreCaseHash, IgnoreCaseEqual> valueIndex_;
+};
+
+// Walks `path` down from `from`; null when a key on the way is missing.
+RegKey* findKey(RegKey& from, const std::vector<std::string>& path);
+
+// Applies parsed .reg statements to trees.
+class RegTreeSink : public RegTextSink {
+ public:
+  // Takes keys under any root whose name begins with "HKEY_"; each root is
+  // made, named in capitals, when first met.
+  RegTreeSink() = default;
+  // Takes keys under `root` only.
+  explicit RegTreeSink(RegKey& root) : fixedRoot_(&root) {}
+
+  bool openKey(const std::vector<std::string>& path, std::string& error) override;
+  bool deleteKey(const std::vector<std::string>& path, std::string& error) override;
+  void setValue(const std::string& name, DWORD type, std::string data) override;
+  void deleteValue(const std::string& name) override;
+
+  std::vector<const RegKey*> roots() const;
+
+ private:
+  RegKey* rootNamed(const std::string& name, std::string& error);
+
+  RegKey* fixedRoot_ = nullptr;
+  std::vector<std::shared_ptr<RegKey>> ownRoots_;
+  RegKey* current_ = nullptr;
+};
+
+// The text of a .reg file holding these trees: the header line, then every key
+// (roots only when they hold values) sorted by full path without regard to
+// case, each followed by its values in enumeration order.
+std::string formatRegTrees(const std::vector<const RegKey*>& roots);
+
+}  // namespace dsnconf::posix

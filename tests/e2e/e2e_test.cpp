@@ -1,0 +1,160 @@
+// Runs every end-to-end case of tests/e2e/cases against the built program and
+// checks its output, exit status, registry and files afterwards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "backend.h"
+#include "hive_text.h"
+
+namespace fs = std::filesystem;
+
+namespace dsnconf::e2e {
+namespace {
+
+std::vector<Case> loadAllCases() {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(DSNCONF_CASES_DIR)) {
+    if (entry.path().extension() == ".case") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<Case> cases;
+  for (const fs::path& file : files) {
+    std::vector<Case> more = parseCaseFile(file.string());
+    cases.insert(cases.end(), more.begin(), more.end());
+  }
+  return cases;
+}
+
+const std::vector<Case>& allCases() {
+  static const std::vector<Case> cases = loadAllCases();
+  return cases;
+}
+
+std::unique_ptr<Backend>& backend() {
+  static std::unique_ptr<Backend> instance = makePosixBackend();
+  return instance;
+}
+
+std::string canonical(const std::string& text, const std::string& what) {
+  std::string result;
+  std::string error;
+  if (!dsnconf::posix::canonicalRegText(text, result, error)) {
+    ADD_FAILURE() << what << " cannot be read: " << error;
+  }
+  return result;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class EndToEnd : public testing::TestWithParam<Case> {};
+
+}  // namespace
+
+// Names the case in gtest's messages instead of dumping its bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.source << ": " << c.title;
+}
+
+namespace {
+
+void checkHive(Backend& b, const Case& c, Root root) {
+  const std::string name = rootFileName(root);
+  const std::optional<std::string> actual = b.readHive(root);
+  const auto seeded = c.hives.find(root);
+  const auto after = c.hivesAfter.find(root);
+  const Expected expected = after == c.hivesAfter.end() ? Expected{} : after->second;
+
+  if (expected.kind == Expected::Kind::Content) {
+    const std::string want = canonical(
+        hiveFileText(replaceAll(expected.content, "{DIR}", b.workDir())), "expected " + name);
+    EXPECT_EQ(canonical(actual.value_or(""), name), want) << name << " afterwards";
+    return;
+  }
+  if (seeded == c.hives.end()) {
+    if (actual)
+      EXPECT_EQ(canonical(*actual, name), canonical(hiveFileText(""), "empty"))
+          << name << " should be untouched";
+    return;
+  }
+  const std::string seededText = hiveFileText(replaceAll(seeded->second, "{DIR}", b.workDir()));
+  ASSERT_TRUE(actual.has_value()) << name << " disappeared";
+  if (b.checksHiveBytes()) {
+    EXPECT_EQ(*actual, seededText) << name << " should be byte for byte unchanged";
+  } else {
+    EXPECT_EQ(canonical(*actual, name), canonical(seededText, "seeded " + name));
+  }
+}
+
+void checkFiles(Backend& b, const Case& c) {
+  std::map<std::string, Expected> expectations;
+  for (const auto& [path, content] : c.files) expectations[path] = Expected{};
+  for (const auto& [path, expected] : c.filesAfter) expectations[path] = expected;
+  for (const auto& [path, expected] : expectations) {
+    const fs::path file = fs::path(b.workDir()) / path;
+    switch (expected.kind) {
+      case Expected::Kind::Absent:
+        EXPECT_FALSE(fs::exists(file)) << path << " should not exist";
+        break;
+      case Expected::Kind::Unchanged: {
+        const auto seeded = c.files.find(path);
+        if (seeded == c.files.end()) {
+          EXPECT_FALSE(fs::exists(file)) << path << " should not exist";
+        } else {
+          EXPECT_EQ(readFile(file), replaceAll(seeded->second, "{DIR}", b.workDir()))
+              << path << " should be unchanged";
+        }
+        break;
+      }
+      case Expected::Kind::Content:
+        EXPECT_EQ(readFile(file), replaceAll(expected.content, "{DIR}", b.workDir()))
+            << path << " afterwards";
+        break;
+    }
+  }
+}
+
+TEST_P(EndToEnd, Case) {
+  const Case& c = GetParam();
+  Backend& b = *backend();
+  const std::string skip = b.skipReason(c);
+  if (!skip.empty()) GTEST_SKIP() << skip;
+
+  SCOPED_TRACE(c.source + ": " + c.title);
+  b.prepare(c);
+  const RunResult result = b.run(c);
+  ASSERT_TRUE(result.failure.empty()) << result.failure;
+  EXPECT_EQ(result.out, replaceAll(c.expectedStdout, "{DIR}", b.workDir())) << "stdout";
+  if (b.checksStderr()) {
+    EXPECT_EQ(result.err, replaceAll(c.expectedStderr.value_or(""), "{DIR}", b.workDir()))
+        << "stderr";
+  }
+  EXPECT_EQ(result.status, b.visibleStatus(c.expectedStatus)) << "exit status";
+  checkHive(b, c, Root::LocalMachine);
+  checkHive(b, c, Root::CurrentUser);
+  checkFiles(b, c);
+}
+
+std::string testName(const testing::TestParamInfo<Case>& info) {
+  std::string name =
+      fs::path(info.param.source.substr(0, info.param.source.find(':'))).stem().string() + "_" +
+      std::to_string(info.index);
+  std::replace_if(
+      name.begin(), name.end(),
+      [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, testing::ValuesIn(allCases()), testName);
+
+}  // namespace
+}  // namespace dsnconf::e2e
