@@ -4,6 +4,10 @@
 set -euo pipefail
 
 native=(g++ cmake ninja-build libgtest-dev libsimpleini-dev)
+# The Windows stage: the MinGW-w64 cross compiler, Wine with its 32-bit half
+# to run the 32-bit program, and wrestool (icoutils) to read its manifest back.
+windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 icoutils
+         libsimpleini-dev)
 
 missing=()
 want() {
@@ -14,17 +18,25 @@ want() {
   done
 }
 
+sudo=""
+[ "$(id -u)" = 0 ] || sudo="sudo"
+
+# wine32 is an i386 package: apt finds it only once dpkg knows that architecture
+# (the refresh of the package lists below then fetches its lists too).
+enable_i386() {
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+}
+
 stages=("${@:-native}")
 for stage in "${stages[@]}"; do
   case "$stage" in
     native) want "${native[@]}" ;;
+    windows) enable_i386; want "${windows[@]}" ;;
     *) echo "deps.sh: unknown stage '$stage'" >&2; exit 2 ;;
   esac
 done
 
 if ((${#missing[@]})); then
-  sudo=""
-  [ "$(id -u)" = 0 ] || sudo="sudo"
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
