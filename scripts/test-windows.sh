@@ -47,13 +47,17 @@ export WINEPREFIX=$PWD/build-win32/wine-prefix
 export WINEDEBUG=-all
 unset DISPLAY WAYLAND_DISPLAY
 prefix_started=$(date +%s)
+# A server left over from an interrupted run of this stage would refuse to be
+# replaced by a persistent one.
+mkdir -p "$WINEPREFIX"
+wineserver --kill >/dev/null 2>&1 || true
+wineserver --persistent
+trap 'wineserver --kill || true' EXIT
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
   # No Mono or Gecko: nothing here needs them, and they cannot be fetched.
   WINEDLLOVERRIDES="mscoree=d;mshtml=d;winedbg.exe=d" wine wineboot --init ||
     stage_failed "cannot create the Wine prefix $WINEPREFIX"
 fi
-wineserver --persistent
-trap 'wineserver --kill || true' EXIT
 echo "windows: Wine prefix ready after $(seconds_since "$prefix_started") s"
 
 cases_started=$(date +%s)
