@@ -82,9 +82,10 @@ void checkHive(Backend& b, const Case& c, Root root) {
     return;
   }
   if (seeded == c.hives.end()) {
-    if (actual)
+    if (actual) {
       EXPECT_EQ(canonical(*actual, name), canonical(hiveFileText(""), "empty"))
           << name << " should be untouched";
+    }
     return;
   }
   const std::string seededText = hiveFileText(replaceAll(seeded->second, "{DIR}", b.workDir()));
