@@ -130,7 +130,8 @@ int unregisterDriver(const Pass& pass, HKEY driverRoot, HKEY driverList) {
 
 int regOneView(DriverVersion version, bool add, bool view64) {
   const Pass pass = {kDriverNames[version], kDriverNames[GEN3],
-                     view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY, view64 ? "64" : "32"};
+                     static_cast<REGSAM>(view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY),
+                     view64 ? "64" : "32"};
   RegKeyHolder driverRoot;
   LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOdbcInstPath, 0, pass.view | KEY_ALL_ACCESS,
                                  driverRoot.receive());

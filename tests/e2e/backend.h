@@ -38,6 +38,9 @@ class Backend {
 };
 
 std::unique_ptr<Backend> makePosixBackend();
+// The Windows program under Wine; the Windows stage (scripts/test-windows.sh)
+// chooses it by setting DSNCONF_WINE_BIN_DIR.
+std::unique_ptr<Backend> makeWineBackend();
 
 // The seeded text of a root as a .reg file.
 std::string hiveFileText(const std::string& lines);

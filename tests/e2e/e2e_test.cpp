@@ -36,7 +36,8 @@ const std::vector<Case>& allCases() {
 }
 
 std::unique_ptr<Backend>& backend() {
-  static std::unique_ptr<Backend> instance = makePosixBackend();
+  static std::unique_ptr<Backend> instance =
+      std::getenv("DSNCONF_WINE_BIN_DIR") != nullptr ? makeWineBackend() : makePosixBackend();
   return instance;
 }
 

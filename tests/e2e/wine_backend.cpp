@@ -14,19 +14,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
 
 #include "backend.h"
+#include "wine_text.h"
 
 extern char** environ;
 
@@ -35,61 +33,11 @@ namespace fs = std::filesystem;
 namespace dsnconf::e2e {
 namespace {
 
-// ---- Windows-1252, the ANSI code page Wine gives an English locale.
-
-// Bytes 0x80 to 0x9F; the five that the code page leaves unassigned map to the
-// control characters of the same number, as Windows maps them.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t fromCp1252(unsigned char byte) {
-  return byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : byte;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Wine reads its command line and environment as UTF-8 and hands the program
-// their ANSI form: this is the UTF-8 text whose ANSI form is `bytes`.
-std::string ansiBytesAsUtf8(const std::string& bytes) {
-  std::string out;
-  for (unsigned char byte : bytes) appendUtf8(out, fromCp1252(byte));
-  return out;
-}
-
-// A .reg file that reg.exe reads as Unicode, holding the ANSI text `bytes`.
-std::string ansiBytesAsUtf16File(const std::string& bytes) {
-  std::string out = "\xFF\xFE";
-  for (unsigned char byte : bytes) {
-    const char32_t c = fromCp1252(byte);
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
-  }
-  return out;
-}
-
-std::string withoutCarriageReturns(const std::string& text) {
-  return replaceAll(text, "\r\n", "\n");
-}
-
-std::string lowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
+using wine::ansiBytesAsUtf8;
+using wine::CaseKeys;
+using wine::odbcTrees;
+using wine::RegBlock;
+using wine::RegValue;
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -103,175 +51,6 @@ void writeFile(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
   if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-// ---- .reg text: the key headers of a case's hive lines, and export blocks.
-
-// The trees of a root that the program works on; every case starts with them
-// empty. HKLM's 32-bit view is its WOW6432Node subtree in the 64-bit view.
-std::vector<std::string> odbcTrees(Root root) {
-  if (root == Root::LocalMachine) {
-    return {"HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC", "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\ODBC"};
-  }
-  return {"HKEY_CURRENT_USER\\SOFTWARE\\ODBC"};
-}
-
-bool isUnder(const std::string& key, const std::string& tree) {
-  const std::string k = lowerAscii(key);
-  const std::string t = lowerAscii(tree);
-  return k == t || k.rfind(t + "\\", 0) == 0;
-}
-
-// The key paths that .reg lines name, as written.
-std::vector<std::string> keyHeaders(const std::string& lines) {
-  std::vector<std::string> keys;
-  std::istringstream in(lines);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > 2 && line.front() == '[' && line.back() == ']' && line[1] != '-') {
-      keys.push_back(line.substr(1, line.size() - 2));
-    }
-  }
-  return keys;
-}
-
-std::vector<std::string> splitKey(const std::string& key) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t slash; (slash = key.find('\\', start)) != std::string::npos;
-       start = slash + 1) {
-    parts.push_back(key.substr(start, slash - start));
-  }
-  parts.push_back(key.substr(start));
-  return parts;
-}
-
-// One value of a .reg section: its first line and any continuation lines.
-struct RegValue {
-  std::string name;  // lower-cased, "@" for the default value
-  std::string lines;
-};
-
-struct RegBlock {
-  std::string key;
-  std::vector<RegValue> values;
-};
-
-// The name at the start of a value line: "..." with \\ and \" escapes, or @.
-std::string valueName(const std::string& line) {
-  if (line.rfind("@=", 0) == 0) return "@";
-  std::string name;
-  for (std::size_t i = 1; i < line.size() && line[i] != '"'; ++i) {
-    if (line[i] == '\\' && i + 1 < line.size()) ++i;
-    name += line[i];
-  }
-  return lowerAscii(name);
-}
-
-// What follows the name and its '=' in a value's lines.
-std::string valueData(const std::string& lines) {
-  std::size_t i = 0;
-  if (lines.rfind("@=", 0) != 0) {
-    for (i = 1; i < lines.size() && lines[i] != '"'; ++i) {
-      if (lines[i] == '\\') ++i;
-    }
-  }
-  return i + 2 <= lines.size() ? lines.substr(i + 2) : std::string();
-}
-
-std::vector<RegBlock> regBlocks(const std::string& text) {
-  std::vector<RegBlock> blocks;
-  std::istringstream in(text);
-  std::string line;
-  bool continued = false;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const bool continuation = continued;
-    continued = !line.empty() && line.back() == '\\';
-    if (continuation && !blocks.empty() && !blocks.back().values.empty()) {
-      blocks.back().values.back().lines += line + "\n";
-    } else if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
-      blocks.push_back({line.substr(1, line.size() - 2), {}});
-    } else if (!blocks.empty() && !line.empty() && (line.front() == '"' || line.front() == '@')) {
-      blocks.back().values.push_back({valueName(line), line + "\n"});
-    }
-  }
-  return blocks;
-}
-
-// What the case says of each key: how it spells it, whether it names it (so
-// that it counts even without values), and the order of its values. Wine's
-// registry creates every parent of a key it imports, keeps the case's spelling
-// of neither "Software" nor "Wow6432Node", and enumerates values by name
-// rather than in the order of their creation.
-class CaseKeys {
- public:
-  // Later texts take precedence for the order of values: the expected state
-  // is added after the seeded one.
-  void add(const std::string& lines) {
-    for (const RegBlock& block : regBlocks(lines)) {
-      if (block.key.front() == '-') continue;
-      const std::string key = lowerAscii(block.key);
-      std::vector<std::string>& order = valueOrder_[key];
-      order.clear();
-      for (const RegValue& value : block.values) order.push_back(value.name);
-      std::string prefix;
-      for (const std::string& part : splitKey(block.key)) {
-        prefix += (prefix.empty() ? "" : "\\") + lowerAscii(part);
-        spelling_.emplace(prefix, part);
-      }
-    }
-  }
-
-  bool names(const std::string& key) const { return valueOrder_.count(lowerAscii(key)) != 0; }
-
-  std::string respell(const std::string& key) const {
-    std::string result;
-    std::string prefix;
-    for (const std::string& part : splitKey(key)) {
-      prefix += (prefix.empty() ? "" : "\\") + lowerAscii(part);
-      const auto found = spelling_.find(prefix);
-      result += (result.empty() ? "" : "\\") + (found == spelling_.end() ? part : found->second);
-    }
-    return result;
-  }
-
-  // The values in the case's order, those it does not name after them.
-  void reorder(const std::string& key, std::vector<RegValue>& values) const {
-    const auto found = valueOrder_.find(lowerAscii(key));
-    if (found == valueOrder_.end()) return;
-    const std::vector<std::string>& order = found->second;
-    auto rank = [&](const RegValue& value) {
-      return std::find(order.begin(), order.end(), value.name) - order.begin();
-    };
-    std::stable_sort(values.begin(), values.end(),
-                     [&](const RegValue& a, const RegValue& b) { return rank(a) < rank(b); });
-  }
-
- private:
-  std::map<std::string, std::vector<std::string>> valueOrder_;
-  std::map<std::string, std::string> spelling_;
-};
-
-// Whether `lines` hold a string value given as raw bytes, hex(1): our POSIX
-// registry keeps those bytes as they are, where Wine's holds UTF-16 and ends
-// every string written through the ANSI functions with a zero. Expected
-// values that end with their zero read the same on both.
-bool hasRawStringValue(const std::string& lines, bool unterminatedOnly) {
-  for (const RegBlock& block : regBlocks(lines)) {
-    for (const RegValue& value : block.values) {
-      const std::string data = valueData(value.lines);
-      if (data.rfind("hex(1):", 0) != 0) continue;
-      if (!unterminatedOnly) return true;
-      std::string bytes;
-      for (char c : data.substr(7)) {
-        if (std::isxdigit(static_cast<unsigned char>(c)) || c == ',') bytes += c;
-      }
-      if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "00") != 0) return true;
-    }
-  }
-  return false;
 }
 
 // ---- Child processes.
@@ -364,7 +143,8 @@ class WineBackend : public Backend {
     if (bin == nullptr || *bin == '\0') throw std::runtime_error("DSNCONF_WINE_BIN_DIR is not set");
     bin_ = fs::absolute(bin);
     for (const char* file : {"dsnconf.exe", "odbccp32.dll", "case-host.exe"}) {
-      if (!fs::exists(bin_ / file)) throw std::runtime_error((bin_ / file).string() + " is missing");
+      if (!fs::exists(bin_ / file))
+        throw std::runtime_error((bin_ / file).string() + " is missing");
     }
     std::string pattern = (fs::temp_directory_path() / "dsnconf-wine-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
@@ -389,8 +169,9 @@ class WineBackend : public Backend {
     } else if (namesKeyOutsideOdbcTrees(c)) {
       reason = "names registry keys outside the ODBC trees, which Wine's registry shares with Wine";
     } else if (holdsRawStrings(c)) {
-      reason = "gives string data as raw bytes (hex(1)), which Wine's registry keeps as UTF-16, "
-               "always terminated";
+      reason =
+          "gives string data as raw bytes (hex(1)), which Wine's registry keeps as UTF-16, "
+          "always terminated";
     } else if (c.expectedStderr && !c.expectedStderr->empty()) {
       reason = "expects message boxes, which the POSIX build writes to stderr";
     } else {
@@ -433,7 +214,7 @@ class WineBackend : public Backend {
     if (reg.empty()) return;
     // reg.exe reads hex(2) and hex(7) data as UTF-16 only from a Unicode file.
     reg = "Windows Registry Editor Version 5.00\n\n" + reg;
-    writeFile(root_ / "seed.reg", ansiBytesAsUtf16File(replaceAll(reg, "\n", "\r\n")));
+    writeFile(root_ / "seed.reg", wine::ansiBytesAsUtf16File(replaceAll(reg, "\n", "\r\n")));
     registryDirty_ = true;
     // The 64-bit view, so that WOW6432Node paths land in the 32-bit view; the
     // 32-bit reg.exe, which starts several times faster than the 64-bit one.
@@ -462,12 +243,12 @@ class WineBackend : public Backend {
     registryDirty_ = true;
     const Outcome outcome = wine_->run(args, root_ / "work", env);
     RunResult result;
-    result.out = withoutCarriageReturns(outcome.out);
+    result.out = wine::withoutCarriageReturns(outcome.out);
     result.err = outcome.err;
     std::ifstream exitFile(root_ / "exit-code");
     if (outcome.status != 0 || !(exitFile >> result.status)) {
-      result.failure = "the case host failed under Wine (status " +
-                       std::to_string(outcome.status) + "): " + outcome.err;
+      result.failure = "the case host failed under Wine (status " + std::to_string(outcome.status) +
+                       "): " + outcome.err;
       return result;
     }
     registryDirty_ = false;
@@ -482,7 +263,7 @@ class WineBackend : public Backend {
     if (found == exported_.end()) return std::nullopt;
     std::string text = "Windows Registry Editor Version 5.00\n\n";
     const CaseKeys& keys = keys_[root];
-    for (RegBlock& block : regBlocks(found->second)) {
+    for (RegBlock& block : wine::regBlocks(found->second)) {
       if (block.values.empty() && !keys.names(block.key)) continue;
       keys.reorder(block.key, block.values);
       text += "[" + keys.respell(block.key) + "]\n";
@@ -517,14 +298,14 @@ class WineBackend : public Backend {
 
   static bool underOdbcTree(Root root, const std::string& key) {
     for (const std::string& tree : odbcTrees(root)) {
-      if (isUnder(key, tree)) return true;
+      if (wine::isUnder(key, tree)) return true;
     }
     return false;
   }
 
   static bool namesKeyOutsideOdbcTrees(const Case& c) {
     auto outside = [](Root root, const std::string& lines) {
-      for (const std::string& key : keyHeaders(lines)) {
+      for (const std::string& key : wine::keyHeaders(lines)) {
         if (!underOdbcTree(root, key)) return true;
       }
       return false;
@@ -540,10 +321,10 @@ class WineBackend : public Backend {
 
   static bool holdsRawStrings(const Case& c) {
     for (const auto& [root, lines] : c.hives) {
-      if (hasRawStringValue(lines, false)) return true;
+      if (wine::hasRawStringValue(lines, false)) return true;
     }
     for (const auto& [root, expected] : c.hivesAfter) {
-      if (hasRawStringValue(expected.content, true)) return true;
+      if (wine::hasRawStringValue(expected.content, true)) return true;
     }
     return false;
   }

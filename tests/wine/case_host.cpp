@@ -29,7 +29,9 @@ namespace {
 
 // ---- Command line.
 
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool isBlank(wchar_t c) {
+  return c == L' ' || c == L'\t';
+}
 
 const wchar_t* skipBlanks(const wchar_t* text) {
   while (isBlank(*text)) ++text;
@@ -113,8 +115,8 @@ bool clearTrees() {
 }
 
 std::wstring widen(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
@@ -201,12 +203,14 @@ bool exportKey(HKEY key, const std::string& path, std::string& out) {
     DWORD nameLength = kValueNameSize;
     DWORD type = 0;
     DWORD size = 0;
-    LONG result = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, nullptr, &size);
+    LONG result =
+        RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, nullptr, &size);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS) return false;
     data.resize(size);
     nameLength = kValueNameSize;
-    result = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    result =
+        RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
     if (result != ERROR_SUCCESS) return false;
     data.resize(size);
     writeValue(key, std::string(name.data(), nameLength), type, data, out);
@@ -216,7 +220,8 @@ bool exportKey(HKEY key, const std::string& path, std::string& out) {
   char subkey[kKeyNameSize];
   for (DWORD index = 0;; ++index) {
     DWORD length = kKeyNameSize;
-    const LONG result = RegEnumKeyExA(key, index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
+    const LONG result =
+        RegEnumKeyExA(key, index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS) return false;
     Key child;
@@ -228,7 +233,8 @@ bool exportKey(HKEY key, const std::string& path, std::string& out) {
 
 bool exportTree(const Tree& tree, std::string& out) {
   Key key;
-  const LONG result = RegOpenKeyExA(tree.root, "Software\\ODBC", 0, KEY_READ | tree.view, key.out());
+  const LONG result =
+      RegOpenKeyExA(tree.root, "Software\\ODBC", 0, KEY_READ | tree.view, key.out());
   if (result == ERROR_FILE_NOT_FOUND) return true;
   return result == ERROR_SUCCESS && exportKey(key.get(), tree.shownAs, out);
 }

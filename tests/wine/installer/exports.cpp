@@ -17,7 +17,9 @@ BOOL posixSQLWriteFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKe
 RETCODE posixSQLInstallerError(WORD iError, DWORD* pfErrorCode, LPSTR lpszErrorMsg,
                                WORD cbErrorMsgMax, WORD* pcbErrorMsg);
 
-BOOL WINAPI SQLValidDSN(LPCSTR lpszDSN) { return posixSQLValidDSN(lpszDSN); }
+BOOL WINAPI SQLValidDSN(LPCSTR lpszDSN) {
+  return posixSQLValidDSN(lpszDSN);
+}
 
 BOOL WINAPI SQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName,
                            LPSTR lpszString, WORD cbString, WORD* pcbString) {
