@@ -30,7 +30,7 @@ void checkHelpRequest(const char* argument, UsageScreen screen) {
 }
 
 [[noreturn]] void notEnoughArguments(UsageScreen screen) {
-  printLine("*** Not enough arguments ***");
+  printNotEnoughArguments();
   printUsageAndExit(screen, true);
 }
 
@@ -85,7 +85,7 @@ int runName(ArgCursor& cursor) {
   readTarget(cursor, target, UsageScreen::Name);
   if (cursor.remaining() < 1) {
     // Unlike the other commands, no usage screen follows.
-    printLine("*** Not enough arguments ***");
+    printNotEnoughArguments();
     return 1;
   }
   const DriverVersion version = parseDriverVersion(cursor.next(), UsageScreen::Name);

@@ -12,4 +12,8 @@ void printLine(const std::string& line) {
   std::fflush(stdout);
 }
 
+void printNotEnoughArguments() {
+  printLine("*** Not enough arguments ***");
+}
+
 }  // namespace dsnconf

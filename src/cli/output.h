@@ -7,4 +7,7 @@ namespace dsnconf {
 
 void printLine(const std::string& line);
 
+// The line for a command line that stops short of what its command needs.
+void printNotEnoughArguments();
+
 }  // namespace dsnconf

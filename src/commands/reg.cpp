@@ -34,6 +34,14 @@ std::int32_t deleteValueVisitor(HKEY key, const char* valueName, const char*, vo
   return RegDeleteValueA(key, valueName);
 }
 
+void printNotRegistered(const char* driver) {
+  printLine(std::string("*** '") + driver + "' not registered. ***");
+}
+
+void printCouldNotRegister(const char* driver) {
+  printLine(std::string("*** Couldn't register '") + driver + "' ***");
+}
+
 struct Pass {
   const char* target;
   const char* source;
@@ -53,7 +61,7 @@ int registerDriver(const Pass& pass, HKEY driverRoot, HKEY driverList) {
   RegKeyHolder sourceKey;
   const LSTATUS sourceStatus = openInView(driverRoot, pass.source, pass, sourceKey);
   if (sourceStatus == ERROR_FILE_NOT_FOUND) {
-    printLine(std::string("*** '") + pass.source + "' not registered. ***");
+    printNotRegistered(pass.source);
     return 1;
   }
   if (sourceStatus == ERROR_ACCESS_DENIED) {
@@ -74,7 +82,7 @@ int registerDriver(const Pass& pass, HKEY driverRoot, HKEY driverList) {
                                    targetKey.receive(), nullptr);
   if (status != ERROR_SUCCESS) {
     targetKey.clearAfterFailure();
-    printLine(std::string("*** Couldn't register '") + pass.target + "' ***");
+    printCouldNotRegister(pass.target);
     return status;
   }
 
@@ -86,7 +94,7 @@ int registerDriver(const Pass& pass, HKEY driverRoot, HKEY driverList) {
       RegSetValueExA(driverList, pass.target, 0, REG_SZ, reinterpret_cast<const BYTE*>(kInstalled),
                      static_cast<DWORD>(std::strlen(kInstalled)));
   if (status != ERROR_SUCCESS) {
-    printLine(std::string("*** Couldn't register '") + pass.target + "' ***");
+    printCouldNotRegister(pass.target);
     return status;
   }
   printLine(std::string("Registered the ") + pass.bits + "-bit '" + pass.target + "' driver.");
@@ -97,7 +105,7 @@ int unregisterDriver(const Pass& pass, HKEY driverRoot, HKEY driverList) {
   RegKeyHolder targetKey;
   const LSTATUS targetStatus = openInView(driverRoot, pass.target, pass, targetKey);
   if (targetStatus == ERROR_FILE_NOT_FOUND) {
-    printLine(std::string("*** '") + pass.target + "' not registered. ***");
+    printNotRegistered(pass.target);
     return 1;
   }
   if (targetStatus == ERROR_ACCESS_DENIED) {

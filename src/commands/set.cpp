@@ -10,31 +10,32 @@
 namespace dsnconf {
 namespace {
 
-// Kept out of the result line: openDsnKey has reported a key it cannot open.
-constexpr int kKeyNotOpened = -1;
-
-int setRegistryValue(const char* dsnName, const char* property, const char* value) {
-  RegKeyHolder key;
-  if (!openDsnKey(dsnName, key)) return kKeyNotOpened;
-  return RegSetValueExA(key.get(), property, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                        static_cast<DWORD>(std::strlen(value)));
-}
-
 int setFileValue(const char* path, const char* property, const char* value) {
   return SQLWriteFileDSN(path, "ODBC", property, value) ? 0 : 1;
 }
 
-}  // namespace
-
-int cmdSet(const DsnTarget& target, const char* property, const char* value) {
-  const int result = target.kind == DsnKind::File ? setFileValue(target.name, property, value)
-                                                  : setRegistryValue(target.name, property, value);
-  if (result == kKeyNotOpened) return 1;
+void printSetResult(const char* property, const char* value, int result) {
   if (result == 0) {
     printLine(std::string("Property ") + property + " set.");
   } else {
     printLine(std::string("*** Couldn't set property ") + property + " to '" + value + "' ***");
   }
+}
+
+}  // namespace
+
+int cmdSet(const DsnTarget& target, const char* property, const char* value) {
+  int result = 0;
+  if (target.kind == DsnKind::File) {
+    result = setFileValue(target.name, property, value);
+  } else {
+    RegKeyHolder key;
+    // openDsnKey has reported a key it cannot open.
+    if (!openDsnKey(target.name, key)) return 1;
+    result = RegSetValueExA(key.get(), property, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                            static_cast<DWORD>(std::strlen(value)));
+  }
+  printSetResult(property, value, result);
   return result;
 }
 

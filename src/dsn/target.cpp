@@ -24,7 +24,7 @@ constexpr std::size_t kDriverVersionBuffer = 5;
 
 bool parseDsnTarget(ArgCursor& cursor, DsnTarget& target) {
   if (cursor.remaining() == 0) {
-    printLine("*** Not enough arguments ***");
+    printNotEnoughArguments();
     return false;
   }
   char mode[kModeWordBuffer];
@@ -42,7 +42,7 @@ bool parseDsnTarget(ArgCursor& cursor, DsnTarget& target) {
   }
 
   if (cursor.remaining() == 0) {
-    printLine("*** Not enough arguments ***");
+    printNotEnoughArguments();
     return false;
   }
   const char* name = cursor.next();
