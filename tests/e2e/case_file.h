@@ -19,7 +19,8 @@
 //   file-after <path>        a file's exact content afterwards, up to "end",
 //                            or "unchanged" or "absent" after the path
 //
-// Roots and files that no after-directive names must be left unchanged.
+// Roots and files that no after-directive names must be left unchanged. A case
+// that sets DSNCONF_REGISTRY has its hives seeded and read there.
 // "{DIR}" in arguments and expected texts stands for the work folder.
 #pragma once
 

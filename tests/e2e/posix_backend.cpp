@@ -72,6 +72,11 @@ class PosixBackend : public Backend {
     fs::remove_all(root_ / "registry", ignored);
     fs::remove_all(root_ / "work", ignored);
     fs::create_directories(root_ / "registry");
+    // A case may keep its registry elsewhere, e.g. in its work folder.
+    registryDir_ = root_ / "registry";
+    for (const auto& [name, value] : c.env) {
+      if (name == "DSNCONF_REGISTRY") registryDir_ = replaceAll(value, "{DIR}", workDir());
+    }
     fs::create_directories(root_ / "work");
     fs::create_directories(root_ / "home");
     for (const auto& [root, lines] : c.hives) {
@@ -124,7 +129,7 @@ class PosixBackend : public Backend {
 
  private:
   fs::path hivePath(Root root) const {
-    return root_ / "registry" / (std::string(rootFileName(root)) + ".reg");
+    return registryDir_ / (std::string(rootFileName(root)) + ".reg");
   }
 
   std::vector<std::string> childEnvironment(const Case& c) const {
@@ -165,6 +170,7 @@ class PosixBackend : public Backend {
   }
 
   fs::path root_;
+  fs::path registryDir_;
 };
 
 }  // namespace
