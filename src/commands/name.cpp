@@ -12,18 +12,6 @@
 namespace dsnconf {
 namespace {
 
-struct Place {
-  HKEY root;
-  REGSAM access;
-};
-
-// The data-source lists, in the order they are tried and walked.
-const Place kDataSourceListPlaces[] = {
-    {HKEY_CURRENT_USER, KEY_ALL_ACCESS},
-    {HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS | KEY_WOW64_64KEY},
-    {HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS | KEY_WOW64_32KEY},
-};
-
 constexpr std::size_t kDriverNameBuffer = 1024;
 
 std::int32_t updateDsnDriverName(HKEY listKey, const char* dsnName, const char* currentDriver,
@@ -41,7 +29,7 @@ std::int32_t updateDsnDriverName(HKEY listKey, const char* dsnName, const char* 
   return 0;
 }
 
-bool openDataSourceList(const Place& place, RegKeyHolder& listKey) {
+bool openDataSourceList(const RegistryPlace& place, RegKeyHolder& listKey) {
   if (RegOpenKeyExA(place.root, kDataSourceListPath, 0, place.access, listKey.receive()) ==
       ERROR_SUCCESS) {
     return true;
@@ -71,7 +59,7 @@ int renameFileDsn(const char* path, const char* newDriver) {
 // The first list that holds the data source's entry decides, whatever driver
 // the entry names.
 int renameRegistryDsn(const char* dsnName, const char* newDriver) {
-  for (const Place& place : kDataSourceListPlaces) {
+  for (const RegistryPlace& place : kDataSourcePlaces) {
     RegKeyHolder listKey;
     if (!openDataSourceList(place, listKey)) continue;
     char driver[kDriverNameBuffer];
@@ -87,7 +75,7 @@ int renameRegistryDsn(const char* dsnName, const char* newDriver) {
 }
 
 int renameAllDsns(const char* newDriver) {
-  for (const Place& place : kDataSourceListPlaces) {
+  for (const RegistryPlace& place : kDataSourcePlaces) {
     RegKeyHolder listKey;
     if (!openDataSourceList(place, listKey)) continue;
     const std::int32_t result =

@@ -8,19 +8,13 @@
 
 namespace dsnconf {
 
-namespace {
-
-struct Place {
-  HKEY root;
-  REGSAM access;
-};
-
-// Where a data source's key is looked for, in order.
-const Place kDsnKeyPlaces[] = {
+const RegistryPlace kDataSourcePlaces[3] = {
     {HKEY_CURRENT_USER, KEY_ALL_ACCESS},
     {HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS | KEY_WOW64_64KEY},
     {HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS | KEY_WOW64_32KEY},
 };
+
+namespace {
 
 enum class Advance { Always, OnlyPastSkipped };
 
@@ -59,7 +53,7 @@ std::int32_t walkValues(HKEY key, ValueVisitor visitor, void* context, Advance a
 
 bool openDsnKey(const char* name, RegKeyHolder& key) {
   const std::string subKey = std::string(kOdbcIniPath) + "\\" + name;
-  for (const Place& place : kDsnKeyPlaces) {
+  for (const RegistryPlace& place : kDataSourcePlaces) {
     if (RegOpenKeyExA(place.root, subKey.c_str(), 0, place.access, key.receive()) ==
         ERROR_SUCCESS) {
       return true;

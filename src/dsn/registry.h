@@ -44,6 +44,15 @@ constexpr const char* kOdbcIniPath = "SOFTWARE\\ODBC\\ODBC.INI";
 constexpr const char* kDataSourceListPath = "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources";
 constexpr const char* kOdbcInstPath = "SOFTWARE\\ODBC\\ODBCINST.INI";
 
+// Where a data source's key, or its entry in a data-source list, is looked
+// for, in this order, each with full access: the current user, then the
+// machine's 64-bit view, then its 32-bit view.
+struct RegistryPlace {
+  HKEY root;
+  REGSAM access;
+};
+extern const RegistryPlace kDataSourcePlaces[3];
+
 // The buffers a value is read into: a value whose data (with its terminator)
 // or name does not fit is reported and passed over.
 constexpr std::size_t kValueNameBuffer = 1024;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "backend.h"
+#include "child_process.h"
 #include "hive_text.h"
 
 namespace fs = std::filesystem;
@@ -48,13 +49,6 @@ std::string canonical(const std::string& text, const std::string& what) {
     ADD_FAILURE() << what << " cannot be read: " << error;
   }
   return result;
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 class EndToEnd : public testing::TestWithParam<Case> {};
@@ -112,13 +106,13 @@ void checkFiles(Backend& b, const Case& c) {
         if (seeded == c.files.end()) {
           EXPECT_FALSE(fs::exists(file)) << path << " should not exist";
         } else {
-          EXPECT_EQ(readFile(file), replaceAll(seeded->second, "{DIR}", b.workDir()))
+          EXPECT_EQ(readWholeFile(file), replaceAll(seeded->second, "{DIR}", b.workDir()))
               << path << " should be unchanged";
         }
         break;
       }
       case Expected::Kind::Content:
-        EXPECT_EQ(readFile(file), replaceAll(expected.content, "{DIR}", b.workDir()))
+        EXPECT_EQ(readWholeFile(file), replaceAll(expected.content, "{DIR}", b.workDir()))
             << path << " afterwards";
         break;
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "child_process.h"
 
 namespace fs = std::filesystem;
 
@@ -27,13 +28,6 @@ std::string hiveFileText(const std::string& lines) {
 }
 
 namespace {
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void writeFile(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
@@ -92,23 +86,14 @@ class PosixBackend : public Backend {
   RunResult run(const Case& c) override {
     std::vector<std::string> args = {DSNCONF_BINARY};
     for (const std::string& arg : c.args) args.push_back(replaceAll(arg, "{DIR}", workDir()));
-    std::vector<std::string> env = childEnvironment(c);
-
-    const fs::path outPath = root_ / "stdout";
-    const fs::path errPath = root_ / "stderr";
-    const pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) runChild(args, env, outPath, errPath);
-
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    const ChildOutcome outcome = runChild(args, childEnvironment(c), root_ / "work", root_);
     RunResult result;
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    if (WIFEXITED(wstatus)) {
-      result.status = WEXITSTATUS(wstatus);
+    result.out = outcome.out;
+    result.err = outcome.err;
+    if (outcome.exited) {
+      result.status = outcome.status;
     } else {
-      result.failure = "killed by signal " + std::to_string(WTERMSIG(wstatus));
+      result.failure = "killed by signal " + std::to_string(outcome.status);
     }
     return result;
   }
@@ -116,7 +101,7 @@ class PosixBackend : public Backend {
   std::optional<std::string> readHive(Root root) override {
     const fs::path path = hivePath(root);
     if (!fs::exists(path)) return std::nullopt;
-    return readFile(path);
+    return readWholeFile(path);
   }
 
   long long visibleStatus(long long result) const override {
@@ -147,26 +132,6 @@ class PosixBackend : public Backend {
     std::vector<std::string> env;
     for (const auto& [name, value] : variables) env.push_back(name + "=" + value);
     return env;
-  }
-
-  [[noreturn]] void runChild(const std::vector<std::string>& args,
-                             const std::vector<std::string>& env, const fs::path& outPath,
-                             const fs::path& errPath) const {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int in = open("/dev/null", O_RDONLY);
-    if (out < 0 || err < 0 || in < 0 || chdir((root_ / "work").c_str()) != 0) _exit(125);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const std::string& entry : env) envp.push_back(const_cast<char*>(entry.c_str()));
-    envp.push_back(nullptr);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(126);
   }
 
   fs::path root_;

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "child_process.h"
 #include "wine_text.h"
 
 extern char** environ;
@@ -38,13 +39,6 @@ using wine::CaseKeys;
 using wine::odbcTrees;
 using wine::RegBlock;
 using wine::RegValue;
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void writeFile(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
@@ -88,41 +82,15 @@ class Wine {
     env.push_back("WINEDLLOVERRIDES=winedbg.exe=d;odbccp32=n");
     for (const auto& [name, value] : extraEnv) env.push_back(name + "=" + value);
 
-    const fs::path outPath = scratch_ / "wine.out";
-    const fs::path errPath = scratch_ / "wine.err";
-    const pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) exec(argv, env, dir, outPath, errPath);
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    const ChildOutcome child = runChild(argv, env, dir, scratch_);
     Outcome outcome;
-    outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    outcome.out = readFile(outPath);
-    outcome.err = readFile(errPath);
+    outcome.status = child.exited ? child.status : -1;
+    outcome.out = child.out;
+    outcome.err = child.err;
     return outcome;
   }
 
  private:
-  [[noreturn]] static void exec(const std::vector<std::string>& args,
-                                const std::vector<std::string>& env, const fs::path& dir,
-                                const fs::path& outPath, const fs::path& errPath) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int in = open("/dev/null", O_RDONLY);
-    if (out < 0 || err < 0 || in < 0 || chdir(dir.c_str()) != 0) _exit(125);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const std::string& entry : env) envp.push_back(const_cast<char*>(entry.c_str()));
-    envp.push_back(nullptr);
-    execvpe(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
-
   fs::path scratch_;
 };
 
@@ -253,7 +221,7 @@ class WineBackend : public Backend {
     }
     registryDirty_ = false;
     for (Root root : {Root::LocalMachine, Root::CurrentUser}) {
-      exported_[root] = readFile(root_ / (std::string(rootFileName(root)) + ".reg"));
+      exported_[root] = readWholeFile(root_ / (std::string(rootFileName(root)) + ".reg"));
     }
     return result;
   }
