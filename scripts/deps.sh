@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, and only those
-# that are missing. Usage: scripts/deps.sh [native|windows]...
+# that are missing. Usage: scripts/deps.sh [native|windows|fuzz|bench]...
 set -euo pipefail
 
 native=(g++ cmake ninja-build libgtest-dev libsimpleini-dev)
@@ -8,6 +8,11 @@ native=(g++ cmake ninja-build libgtest-dev libsimpleini-dev)
 # to run the 32-bit program, and wrestool (icoutils) to read its manifest back.
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 icoutils
          libsimpleini-dev)
+# Fuzzing: clang with its libFuzzer and sanitizer runtimes.
+fuzz=(clang-14 libclang-rt-14-dev cmake ninja-build libsimpleini-dev)
+# Benchmarks (bench/run.sh): hyperfine, GNU time for peak memory, and
+# unixODBC's odbcinst to compare with.
+bench=(g++ cmake ninja-build libsimpleini-dev hyperfine time odbcinst)
 
 missing=()
 want() {
@@ -32,6 +37,8 @@ for stage in "${stages[@]}"; do
   case "$stage" in
     native) want "${native[@]}" ;;
     windows) enable_i386; want "${windows[@]}" ;;
+    fuzz) want "${fuzz[@]}" ;;
+    bench) want "${bench[@]}" ;;
     *) echo "deps.sh: unknown stage '$stage'" >&2; exit 2 ;;
   esac
 done

@@ -1,14 +1,32 @@
 #!/usr/bin/env bash
 # Builds dsnconf and runs every test. This is the README's test command and
-# what CI runs.
+# what CI runs. Stages: the build and its tests (unit, end-to-end, fault);
+# the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
+# each fuzzer for a bounded time (FUZZ_SECONDS, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/deps.sh native
+bash scripts/deps.sh native fuzz
+
+stage_start=$SECONDS
+stage_done() {
+  echo "== $1 took $((SECONDS - stage_start))s"
+  stage_start=$SECONDS
+}
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
+stage_done "build and tests"
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDSNCONF_SANITIZE=ON
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure -j2
+stage_done "sanitizer build and tests"
+
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+stage_done "fuzzing"
 
 # The Windows program, built with MinGW-w64 and run under Wine.
 bash scripts/test-windows.sh
+stage_done "Windows stage under Wine"

@@ -207,6 +207,50 @@ TEST(HiveText, EveryValueFormReadsBackAsTheSameBytes) {
   }
 }
 
+TEST(HiveText, QuotedNamesAndStringsReadAsTheirBytes) {
+  // Only \\ and \" are escapes; any other backslash stands for itself.
+  struct Case {
+    std::string quoted;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {R"("")", ""},
+      {R"("plain text")", "plain text"},
+      {R"("C:\dir\x.dll")", R"(C:\dir\x.dll)"},
+      {R"("C:\\dir\\x.dll")", R"(C:\dir\x.dll)"},
+      {R"("\"q\"")", R"("q")"},
+      {R"("ends in \\")", R"(ends in \)"},
+      {R"("\\\"")", R"(\")"},
+      {R"("\a\"b\\c\d")", R"(\a"b\c\d)"},
+  };
+  for (const Case& c : cases) {
+    std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n" + c.quoted + "=" + c.quoted + "\n";
+    struct Capture : RegTextSink {
+      bool openKey(const std::vector<std::string>&, std::string&) override { return true; }
+      bool deleteKey(const std::vector<std::string>&, std::string&) override { return true; }
+      void setValue(const std::string& n, DWORD, std::string d) override {
+        name = n;
+        data = std::move(d);
+      }
+      void deleteValue(const std::string&) override {}
+      std::string name;
+      std::string data;
+    } capture;
+    RegParseResult parsed = parseRegText(text, {}, capture);
+    ASSERT_TRUE(parsed.ok) << c.quoted << ": " << parsed.error;
+    EXPECT_EQ(capture.name, c.bytes) << c.quoted;
+    EXPECT_EQ(capture.data, c.bytes + '\0') << c.quoted;
+  }
+  // A closing quote taken by an escape leaves the string open.
+  for (const char* open : {R"("x\")", R"("x\\\")", R"(")"}) {
+    std::string result;
+    std::string error;
+    std::string text = std::string("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"v\"=") + open + "\n";
+    EXPECT_FALSE(canonicalRegText(text, result, error)) << open;
+    EXPECT_EQ(error.rfind("line 3:", 0), 0u) << open << " gave " << error;
+  }
+}
+
 TEST(HiveText, RegeditUtf16ExportIsRead) {
   // As regedit saves it on Windows: UTF-16LE with a BOM, CRLF line ends.
   std::string text = utf16le(

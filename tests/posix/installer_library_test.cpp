@@ -301,6 +301,40 @@ TEST_F(InstallerLibrary, WritingChangesOnlyTheLineOfTheKey) {
   }
 }
 
+TEST_F(InstallerLibrary, KeysSetInDamagedFilesReadBackAndOthersKeepTheirValues) {
+  using namespace std::string_literals;
+  // Lines that are neither a header nor a key belong to no section for the
+  // reader as for the writer: a key set after them is the key read back.
+  struct Case {
+    std::string content;
+    const char* key;
+    const char* otherKey;  // keeps its value; null when there is none to check
+    const char* otherValue;
+  };
+  const Case cases[] = {
+      {"[ODBC]\nSYSTEM=db\n[Other\nLate=1\n", "Late", "SYSTEM", "db"},
+      {"[ODBC\nSYSTEM=db\n[ODBC]\nPort=1\n", "SYSTEM", "Port", "1"},
+      {"[\nODBC]\nSYSTEM=db\n", "SYSTEM", nullptr, nullptr},
+      {"[ODBC]\nSYSTEM=db\nHidden=a\0b\nPort=1\n"s, "Hidden", "Port", "1"},
+      {"[ODBC]\nSYSTEM=db\n\0\nPort=1\n"s, "Port", "SYSTEM", "db"},
+      {"[ODBC]\r\rSYSTEM=db\rPort=1", "Port", "SYSTEM", "db"},
+  };
+  const std::string path = file("damaged.dsn");
+  for (const Case& c : cases) {
+    writeFile(path, c.content);
+    ASSERT_TRUE(write(path, c.key, "new")) << c.content;
+    std::string value;
+    EXPECT_TRUE(read(path, c.key, value)) << c.content;
+    EXPECT_EQ(value, "new") << c.content;
+    if (c.otherKey != nullptr) {
+      EXPECT_TRUE(read(path, c.otherKey, value)) << c.content;
+      EXPECT_EQ(value, c.otherValue) << c.content;
+    }
+    ASSERT_TRUE(write(path, c.key, nullptr)) << c.content;
+    EXPECT_FALSE(read(path, c.key, value)) << c.content;
+  }
+}
+
 TEST_F(InstallerLibrary, WritingRefusesTextThatWouldNotReadBack) {
   struct Refusal {
     const char* section;
@@ -314,6 +348,8 @@ TEST_F(InstallerLibrary, WritingRefusesTextThatWouldNotReadBack) {
       {"ODBC", "two\nlines", "v", kInvalidKeywordValue},
       {"ODBC", "a=b", "v", kInvalidKeywordValue},
       {"ODBC", ";k", "v", kInvalidKeywordValue},
+      {"ODBC", "k;l", "v", kInvalidKeywordValue},
+      {"OD;BC", "k", "v", kInvalidKeywordValue},
       {"ODBC", "#k", "v", kInvalidKeywordValue},
       {"ODBC", "[k", "v", kInvalidKeywordValue},
       {"ODBC", "", "v", kInvalidKeywordValue},

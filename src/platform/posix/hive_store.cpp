@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "hive_text.h"
 
@@ -241,14 +242,19 @@ LONG Hive::readWhole() {
   }
   struct stat st {};
   std::string bytes;
-  if (::fstat(fd.get(), &st) != 0 || !readToEnd(fd.get(), bytes)) {
+  bool read = ::fstat(fd.get(), &st) == 0;
+  if (read) {
+    bytes.reserve(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)));
+    read = readToEnd(fd.get(), bytes);
+  }
+  if (!read) {
     int error = errno;
     reportUnreadable(std::strerror(error));
     return errorFromErrno(error, false);
   }
   DecodedRegText decoded;
   std::string error;
-  if (!decodeRegFile(bytes, decoded, error)) {
+  if (!decodeRegFile(std::move(bytes), decoded, error)) {
     reportUnreadable(error);
     return ERROR_BADDB;
   }
@@ -264,7 +270,9 @@ LONG Hive::readWhole() {
   appendable_ = decoded.encoding == RegTextEncoding::Bytes && parsed.sawHeader;
   consumedEnd_ = decoded.prefixBytes + parsed.validEnd;
   lineAtEnd_ = parsed.lineAtValidEnd;
-  rememberTail(std::string_view(bytes).substr(0, consumedEnd_));
+  // The bytes before consumedEnd_ are those before validEnd in the text (a
+  // byte-order mark aside, which only matters where nothing is appended).
+  rememberTail(std::string_view(decoded.text).substr(0, parsed.validEnd));
   journalBytes_ = parsed.journalBytes;
   return ERROR_SUCCESS;
 }

@@ -1,7 +1,9 @@
 #include "hive_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <utility>
 
 #include "reg_tree.h"
 
@@ -168,15 +170,21 @@ class LineCursor {
 bool readQuoted(std::string_view s, std::size_t& pos, std::string& out) {
   ++pos;
   while (pos < s.size()) {
-    char c = s[pos];
-    if (c == '\\' && pos + 1 < s.size() && (s[pos + 1] == '\\' || s[pos + 1] == '"')) {
-      out += s[pos + 1];
-      pos += 2;
-    } else if (c == '"') {
+    // Plain characters go over in one piece: hive files hold millions of them.
+    const std::size_t quote = std::min(s.find('"', pos), s.size());
+    const std::size_t plain = std::min(s.substr(0, quote).find('\\', pos), quote);
+    out.append(s, pos, plain - pos);
+    pos = plain;
+    if (pos == s.size()) break;
+    if (s[pos] == '"') {
       ++pos;
       return true;
+    }
+    if (pos + 1 < s.size() && (s[pos + 1] == '\\' || s[pos + 1] == '"')) {
+      out += s[pos + 1];
+      pos += 2;
     } else {
-      out += c;
+      out += '\\';
       ++pos;
     }
   }
@@ -269,6 +277,9 @@ class StatementParser {
     std::string data;
     bool deletion = false;
     if (!rest.empty() && rest.front() == '"') {
+      // Room for the string and its terminator at once: the rest of the line
+      // holds both quotes besides the string.
+      data.reserve(rest.size());
       std::size_t end = 0;
       if (!readQuoted(rest, end, data)) {
         error = lineError(line.number, "string data without a closing quote");
@@ -515,7 +526,7 @@ bool parseWholeFile(const std::string& fileBytes, RegTreeSink& sink, std::string
 
 }  // namespace
 
-bool decodeRegFile(const std::string& fileBytes, DecodedRegText& decoded, std::string& error) {
+bool decodeRegFile(std::string fileBytes, DecodedRegText& decoded, std::string& error) {
   auto startsWith = [&](std::string_view bom) {
     return fileBytes.compare(0, bom.size(), bom) == 0;
   };
@@ -532,7 +543,7 @@ bool decodeRegFile(const std::string& fileBytes, DecodedRegText& decoded, std::s
   }
   decoded.encoding = RegTextEncoding::Bytes;
   decoded.prefixBytes = 0;
-  decoded.text = fileBytes;
+  decoded.text = std::move(fileBytes);
   return true;
 }
 

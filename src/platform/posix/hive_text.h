@@ -52,8 +52,9 @@ struct DecodedRegText {
   std::size_t prefixBytes = 0;
 };
 
-// Recognises a UTF-8 BOM (skipped) and UTF-16 with a BOM (converted).
-bool decodeRegFile(const std::string& fileBytes, DecodedRegText& decoded, std::string& error);
+// Recognises a UTF-8 BOM (skipped) and UTF-16 with a BOM (converted). The
+// bytes are taken over: 8-bit text without a BOM becomes `decoded.text` as it is.
+bool decodeRegFile(std::string fileBytes, DecodedRegText& decoded, std::string& error);
 
 struct RegParseOptions {
   // A whole file, which must start with a header line (or hold nothing but

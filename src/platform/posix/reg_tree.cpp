@@ -5,10 +5,6 @@
 
 namespace dsnconf::posix {
 
-char foldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool equalsIgnoreCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -96,7 +92,8 @@ void RegKey::setValue(const std::string& name, DWORD type, std::string data) {
     value.data = std::move(data);
     return;
   }
-  bool indexCurrent = valueIndex_.size() == values_.size();
+  // Only a key past the threshold keeps its index; a smaller key is scanned.
+  bool indexCurrent = values_.size() > kValueIndexThreshold && valueIndex_.size() == values_.size();
   values_.push_back(RegValue{name, type, std::move(data)});
   if (indexCurrent) valueIndex_.emplace(name, values_.size() - 1);
 }

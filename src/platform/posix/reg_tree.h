@@ -18,7 +18,9 @@
 namespace dsnconf::posix {
 
 // ASCII case folding, the only folding registry names get here.
-char foldCase(char c);
+inline char foldCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 bool equalsIgnoreCase(const std::string& a, const std::string& b);
 // Orders two names as their case-folded bytes compare.
 bool lessIgnoreCase(const std::string& a, const std::string& b);
@@ -72,8 +74,10 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
 
  private:
   // Keys with many values (a data-source list) get a name index so that
-  // setting one value does not scan all the others.
-  static constexpr std::size_t kValueIndexThreshold = 16;
+  // setting one value does not scan all the others. A data source's own key
+  // of a few dozen values is scanned: an index for each of thousands of such
+  // keys would cost more to build than it saves.
+  static constexpr std::size_t kValueIndexThreshold = 64;
 
   std::ptrdiff_t valuePosition(const std::string& name) const;
   void markDeleted();

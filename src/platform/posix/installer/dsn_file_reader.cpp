@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "ini_lines.h"
+
 // Text is kept as the bytes it is, in the 8-bit code page of the program.
 #define SI_NO_CONVERSION
 // Debian's packaging of the header keeps the definitions behind this switch.
@@ -11,11 +13,30 @@
 namespace dsnconf::odbccp {
 namespace {
 
+// The headers and keys of the file, one per line, as the editor sees them:
+// SimpleIni on its own would take some lines that the editor passes over (a
+// header without its "]" lends its name to the keys after it, a zero byte
+// ends the file), and a key set there could not be read back.
+std::string understoodLines(const std::string& content) {
+  std::string text;
+  bool firstLine = true;
+  for (const TextLine& line : splitLines(content)) {
+    const LineShape shape = shapeOf(line.text, firstLine);
+    firstLine = false;
+    if (shape.kind == LineKind::Section) {
+      text.append("[").append(shape.name).append("]\n");
+    } else if (shape.kind == LineKind::Key) {
+      text.append(shape.name).append("=").append(line.text.substr(shape.valueStart)).append("\n");
+    }
+  }
+  return text;
+}
+
 class ParsedFile {
  public:
   explicit ParsedFile(const std::string& content) {
     // Not UTF-8 specific, every key of the file kept, no multi-line values.
-    if (ini_.LoadData(content) < 0) throw std::bad_alloc();
+    if (ini_.LoadData(understoodLines(content)) < 0) throw std::bad_alloc();
   }
   const CSimpleIniA& ini() const { return ini_; }
 

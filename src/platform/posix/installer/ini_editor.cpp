@@ -4,22 +4,10 @@
 #include <string_view>
 #include <utility>
 
+#include "ini_lines.h"
+
 namespace dsnconf::odbccp {
 namespace {
-
-enum class LineKind { Other, Section, Key };
-
-struct LineShape {
-  LineKind kind = LineKind::Other;
-  std::string_view name;
-  std::size_t valueStart = 0;  // for a key: where its value begins
-};
-
-constexpr std::string_view kUtf8Signature = "\xEF\xBB\xBF";
-
-bool isBlank(char c) {
-  return c == ' ' || c == '\t';
-}
 
 char lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -33,54 +21,11 @@ bool sameName(std::string_view left, std::string_view right) {
   return true;
 }
 
-std::size_t skipBlanks(std::string_view text, std::size_t pos) {
-  while (pos < text.size() && isBlank(text[pos])) ++pos;
-  return pos;
-}
-
-std::string_view trimEnd(std::string_view text) {
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-// A header "[name]" (blanks around the name dropped, anything after "]"
-// ignored), a "key=value" line with a non-empty key, or anything else: blank
-// lines, comments starting with ';' or '#', and lines that are neither. The
-// file's first line may start with the UTF-8 signature.
-LineShape shapeOf(std::string_view text, bool firstLine) {
-  const bool hasSignature = firstLine && text.substr(0, kUtf8Signature.size()) == kUtf8Signature;
-  LineShape shape;
-  const std::size_t start = skipBlanks(text, hasSignature ? kUtf8Signature.size() : 0);
-  if (start == text.size() || text[start] == ';' || text[start] == '#') return shape;
-  if (text[start] == '[') {
-    const std::size_t nameStart = skipBlanks(text, start + 1);
-    const std::size_t close = text.find(']', nameStart);
-    if (close == std::string_view::npos) return shape;
-    shape.kind = LineKind::Section;
-    shape.name = trimEnd(text.substr(nameStart, close - nameStart));
-    return shape;
-  }
-  const std::size_t equals = text.find('=', start);
-  if (equals == std::string_view::npos || equals == start) return shape;
-  shape.kind = LineKind::Key;
-  shape.name = trimEnd(text.substr(start, equals - start));
-  shape.valueStart = skipBlanks(text, equals + 1);
-  return shape;
-}
-
 }  // namespace
 
 IniEditor::IniEditor(const std::string& content) {
-  std::size_t pos = 0;
-  while (pos < content.size()) {
-    const std::size_t end = content.find_first_of("\r\n", pos);
-    if (end == std::string::npos) {
-      lines_.push_back({content.substr(pos), ""});
-      break;
-    }
-    const std::size_t endingLength = content.compare(end, 2, "\r\n") == 0 ? 2 : 1;
-    lines_.push_back({content.substr(pos, end - pos), content.substr(end, endingLength)});
-    pos = end + endingLength;
+  for (const TextLine& line : splitLines(content)) {
+    lines_.push_back({std::string(line.text), std::string(line.ending)});
   }
 }
 

@@ -2,8 +2,8 @@
 // line: every line that the change does not touch, comments, blank lines and
 // lines no reader understands included, stays byte for byte as it was.
 //
-// Lines are recognised as the reader (dsn_file_reader.h) recognises them, so
-// the key changed here is the one a later read finds.
+// Lines are recognised as the reader (dsn_file_reader.h) recognises them
+// (ini_lines.h), so the key changed here is the one a later read finds.
 #pragma once
 
 #include <string>

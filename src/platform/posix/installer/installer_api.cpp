@@ -33,15 +33,17 @@ bool hasOuterBlanks(const std::string& text) {
 
 // A section, key or value that would not read back as written, or would break
 // the line structure of the file, is refused; the reason, or empty when fine.
+// Names hold no ';': the lists of section and key names that a read returns
+// are joined by ';'.
 std::string refusalOf(const std::string& section, const char* key, const char* value) {
-  if (section.empty() || hasLineBreak(section) || section.find(']') != std::string::npos ||
+  if (section.empty() || hasLineBreak(section) || section.find_first_of("];") != std::string::npos ||
       hasOuterBlanks(section)) {
     return "Invalid section name [" + section + "]";
   }
   if (key != nullptr) {
     const std::string name = key;
-    if (name.empty() || hasLineBreak(name) || name.find('=') != std::string::npos ||
-        name.front() == ';' || name.front() == '#' || name.front() == '[' || hasOuterBlanks(name)) {
+    if (name.empty() || hasLineBreak(name) || name.find_first_of("=;") != std::string::npos ||
+        name.front() == '#' || name.front() == '[' || hasOuterBlanks(name)) {
       return "Invalid key name '" + name + "'";
     }
   }

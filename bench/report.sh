@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Turns the results of bench/run.sh (a folder of hyperfine CSV summaries,
+# peak-memory files and index.tsv) into Markdown tables with ratios.
+# Usage: bash bench/report.sh <results folder>
+set -euo pipefail
+results=$1
+
+awk -F'\t' -v dir="$results" '
+function field(file, n,   line, parts) {
+  # The second line of a hyperfine CSV: command,mean,stddev,median,user,system,min,max
+  getline line < file; getline line < file; close(file)
+  split(line, parts, ",")
+  return parts[n]
+}
+function ms(seconds) { return sprintf("%.1f", seconds * 1000) }
+function ratio(a, b,   r) {
+  if (b <= 0) return "–"
+  r = a / b
+  return sprintf(r < 0.1 ? "%.3f×" : (r < 10 ? "%.1f×" : "%.0f×"), r)
+}
+{
+  size = $1; label = $2; slug = $3
+  if (!(size in seen)) { seen[size] = 1; sizes[++nsizes] = size }
+  if (!(label in known)) { known[label] = 1; labels[++nlabels] = label }
+  csv = dir "/" size "-" slug ".csv"
+  median[size, label] = field(csv, 4)
+  low[size, label] = field(csv, 7)
+  high[size, label] = field(csv, 8)
+  rssfile = dir "/" size "-" slug ".rss"
+  getline rss[size, label] < rssfile; close(rssfile)
+}
+END {
+  largest = sizes[nsizes]
+  floor = "dsnconf (no argument)"; load = "view /dsn ONE"
+  printf "Median wall time in ms (min–max over the runs), per number of data sources.\n\n"
+  printf "| Command |"
+  for (i = 1; i <= nsizes; ++i) printf " %s |", sizes[i]
+  if (nsizes > 1) printf " × per 10× data sources |"
+  printf " × floor at %s | × `view /dsn` at %s |\n", largest, largest
+  printf "|---|"
+  for (i = 1; i <= nsizes; ++i) printf "---:|"
+  if (nsizes > 1) printf "---:|"
+  printf "---:|---:|\n"
+  for (j = 1; j <= nlabels; ++j) {
+    l = labels[j]
+    printf "| `%s` |", l
+    for (i = 1; i <= nsizes; ++i) {
+      s = sizes[i]
+      printf " %s (%s–%s) |", ms(median[s, l]), ms(low[s, l]), ms(high[s, l])
+    }
+    if (nsizes > 1) {
+      growth = ""
+      for (i = 2; i <= nsizes; ++i) {
+        growth = growth (i > 2 ? ", " : "") ratio(median[sizes[i], l], median[sizes[i - 1], l])
+      }
+      printf " %s |", growth
+    }
+    printf " %s | %s |\n", ratio(median[largest, l], median[largest, floor]),
+           ratio(median[largest, l], median[largest, load])
+  }
+  printf "\nPeak resident memory in MB (`/usr/bin/time -f %%M`), one run each.\n\n"
+  printf "| Command |"
+  for (i = 1; i <= nsizes; ++i) printf " %s |", sizes[i]
+  printf "\n|---|"
+  for (i = 1; i <= nsizes; ++i) printf "---:|"
+  printf "\n"
+  for (j = 1; j <= nlabels; ++j) {
+    l = labels[j]
+    printf "| `%s` |", l
+    for (i = 1; i <= nsizes; ++i) printf " %.1f |", rss[sizes[i], l] / 1024
+    printf "\n"
+  }
+  printf "\ndsnconf beside unixODBC (`odbcinst` on ini files holding the same data sources):\n\n"
+  printf "| Job | dsnconf | odbcinst |"
+  for (i = 1; i <= nsizes; ++i) printf " ratio at %s |", sizes[i]
+  printf "\n|---|---|---|"
+  for (i = 1; i <= nsizes; ++i) printf "---:|"
+  printf "\n"
+  pairs[1] = "view /all"; peers[1] = "odbcinst -q -s"; jobs[1] = "every data source"
+  pairs[2] = "view /dsn ONE"; peers[2] = "odbcinst -q -s -n ONE"; jobs[2] = "one data source"
+  for (k = 1; k <= 2; ++k) {
+    printf "| %s | `%s` | `%s` |", jobs[k], pairs[k], peers[k]
+    for (i = 1; i <= nsizes; ++i) {
+      printf " %s |", ratio(median[sizes[i], pairs[k]], median[sizes[i], peers[k]])
+    }
+    printf "\n"
+  }
+}' "$results/index.tsv"

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Times dsnconf as whole processes over registries of 100, 1,000 and 10,000
+# data sources, beside the floor (cat of the hive files, dsnconf with no
+# argument) and unixODBC's odbcinst on ini files holding the same data sources,
+# and measures each command's peak resident memory.
+#
+#   bash bench/run.sh            the whole run (some minutes)
+#   BENCH_SIZES="100 1000" BENCH_RUNS=5 bash bench/run.sh
+#
+# Writes one CSV per command and size (hyperfine's summary) and report.md,
+# the tables, to $BENCH_OUT (default build-bench/results).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+
+sizes=(${BENCH_SIZES:-100 1000 10000})
+min_runs=${BENCH_RUNS:-10}
+out=${BENCH_OUT:-$repo/build-bench/results}
+
+bash scripts/deps.sh bench
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-bench --target dsnconf odbccp32 dsnconf_bench_gen >/dev/null
+dsnconf=$repo/build-bench/dsnconf
+generate=$repo/build-bench/bench/dsnconf_bench_gen
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/dsnconf-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+rm -rf "$out"
+mkdir -p "$out"
+
+# One benchmark: label, then the command. A mutating command gets a fresh copy
+# of the registry before every run; $prepare_from names the copy's source.
+bench() {
+  local size=$1 label=$2
+  shift 2
+  local slug
+  slug=$(printf '%s' "$label" | tr -c 'A-Za-z0-9' '_')
+  local prepare=()
+  if [ -n "$prepare_from" ]; then
+    prepare=(--prepare "bash $repo/bench/fresh_copy.sh $prepare_from $DSNCONF_REGISTRY")
+    bash bench/fresh_copy.sh "$prepare_from" "$DSNCONF_REGISTRY"
+  fi
+  # One untimed run, which also warms the caches, sets how many runs to take:
+  # odbcinst needs minutes for one data source of 10,000.
+  local start end runs
+  start=$(date +%s%N)
+  "$@" >/dev/null
+  end=$(date +%s%N)
+  if ((end - start < 1000000000)); then
+    runs=(--min-runs "$min_runs")
+  elif ((end - start < 10000000000)); then
+    runs=(--runs 5)
+  else
+    runs=(--runs 2)
+  fi
+  hyperfine -N --output=pipe --style none "${runs[@]}" "${prepare[@]}" \
+    --export-csv "$out/$size-$slug.csv" "$*" >/dev/null 2>>"$out/hyperfine.log" ||
+    { cat "$out/hyperfine.log" >&2; return 1; }
+  if [ -n "$prepare_from" ]; then bash bench/fresh_copy.sh "$prepare_from" "$DSNCONF_REGISTRY"; fi
+  /usr/bin/time -f %M -o "$out/$size-$slug.rss" "$@" >/dev/null
+  printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/index.tsv"
+  printf '  %-28s %8.1f ms\n' "$label" "$(tail -1 "$out/$size-$slug.csv" | cut -d, -f4)e3"
+}
+
+for size in "${sizes[@]}"; do
+  sample=$work/sample-$size
+  one=$("$generate" "$size" "$sample")
+  master=$sample/registry
+  registered=$work/registered-$size
+  run=$work/run-$size
+  dsn_file=$sample/files/sample.dsn
+  echo "== $size data sources (one data source: $one)"
+
+  # The state `reg /del` starts from: the earlier driver registered.
+  bash bench/fresh_copy.sh "$master" "$registered"
+  DSNCONF_REGISTRY=$registered "$dsnconf" reg /add GEN1 >/dev/null
+
+  export DSNCONF_REGISTRY=$run
+  export ODBCSYSINI=$sample/unixodbc ODBCINI=$sample/unixodbc/user.ini
+  bash bench/fresh_copy.sh "$master" "$run"
+
+  prepare_from=""
+  bench "$size" "cat hive files" cat "$run/HKEY_LOCAL_MACHINE.reg" "$run/HKEY_CURRENT_USER.reg"
+  bench "$size" "dsnconf (no argument)" "$dsnconf"
+  bench "$size" "view /all" "$dsnconf" view /all
+  bench "$size" "view /all Server" "$dsnconf" view /all Server
+  bench "$size" "view /dsn ONE" "$dsnconf" view /dsn "$one"
+  bench "$size" "view /dsn ONE Server" "$dsnconf" view /dsn "$one" Server
+  bench "$size" "view /fdsn (100 keys)" "$dsnconf" view /fdsn "$dsn_file"
+  bench "$size" "odbcinst -q -s" odbcinst -q -s
+  bench "$size" "odbcinst -q -s -n ONE" odbcinst -q -s -n "$one"
+
+  prepare_from=$master
+  bench "$size" "set /dsn ONE Port 1" "$dsnconf" set /dsn "$one" Port 1
+  bench "$size" "delete /dsn ONE Port" "$dsnconf" delete /dsn "$one" Port
+  bench "$size" "name /all GEN2" "$dsnconf" name /all GEN2
+  bench "$size" "reg /add GEN1" "$dsnconf" reg /add GEN1
+  bench "$size" "trace /system on" "$dsnconf" trace /system on
+  prepare_from=$registered
+  bench "$size" "reg /del GEN1" "$dsnconf" reg /del GEN1
+done
+
+bash bench/report.sh "$out" >"$out/report.md"
+echo
+cat "$out/report.md"
+echo
+echo "Tables written to $out/report.md"

@@ -1,0 +1,97 @@
+#include "reg_text_check.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hive_text.h"
+#include "reg_tree.h"
+
+namespace dsnconf::fuzz {
+namespace {
+
+using posix::RegKey;
+using posix::RegParseOptions;
+using posix::RegParseResult;
+using posix::RegTreeSink;
+
+// The canonical text's statements: everything after its header line.
+std::string statementsOf(const std::string& canonical) {
+  return canonical.substr(canonical.find('\n') + 1);
+}
+
+std::string checkRoundTrips(const std::string& canonical) {
+  std::string again;
+  std::string error;
+  if (!posix::canonicalRegText(canonical, again, error)) {
+    return "the canonical text does not read back: " + error;
+  }
+  if (again != canonical) return "the canonical text reads back as another text";
+
+  const std::string journal =
+      std::string(posix::kRegHeader) + "\n" + posix::journalEntry(statementsOf(canonical));
+  if (!posix::canonicalRegText(journal, again, error)) {
+    return "the statements as a journal entry do not read back: " + error;
+  }
+  if (again != canonical) return "the statements as a journal entry give another state";
+  return {};
+}
+
+// As a hive file is read: a whole read of the first `cut` bytes, then the
+// rest from where that read stopped, both into one root; against one whole
+// read of the text.
+std::string checkStepwiseRead(std::string_view text, std::size_t cut, const std::string& rootName,
+                              const std::string& whole) {
+  auto root = std::make_shared<RegKey>(rootName, nullptr);
+  RegTreeSink first(*root);
+  RegParseResult head = posix::parseRegText(text.substr(0, cut), RegParseOptions{}, first);
+  if (!head.ok) return {};
+  if (head.validEnd > cut) return "a read reports more valid text than it was given";
+  RegParseOptions appended;
+  appended.expectHeader = false;
+  appended.firstLine = head.lineAtValidEnd;
+  RegTreeSink rest(*root);
+  RegParseResult tail = posix::parseRegText(text.substr(head.validEnd), appended, rest);
+  if (!tail.ok) return {};
+  if (posix::formatRegTrees({root.get()}) != whole) {
+    return "reading in two steps at byte " + std::to_string(cut) + " gives another state";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string checkRegText(std::string_view input) {
+  std::string canonical;
+  std::string error;
+  if (!posix::canonicalRegText(std::string(input), canonical, error)) {
+    if (error.empty()) return "a refused text gives no reason";
+    return {};
+  }
+  std::string problem = checkRoundTrips(canonical);
+  if (!problem.empty()) return problem;
+
+  // Only 8-bit text of one root is ever read in steps.
+  posix::DecodedRegText decoded;
+  if (!posix::decodeRegFile(std::string(input), decoded, error) ||
+      decoded.encoding != posix::RegTextEncoding::Bytes) {
+    return {};
+  }
+  RegTreeSink wholeRead;
+  posix::parseRegText(decoded.text, RegParseOptions{}, wholeRead);
+  const std::vector<const RegKey*> roots = wholeRead.roots();
+  if (roots.size() > 1) return {};
+  const std::string rootName = roots.empty() ? "HKEY_CURRENT_USER" : roots[0]->name();
+  const std::string whole = posix::formatRegTrees(roots);
+
+  // Appends always begin after a complete line: cut after each line end.
+  const std::string& text = decoded.text;
+  for (std::size_t end = text.find('\n'); end != std::string::npos;
+       end = text.find('\n', end + 1)) {
+    problem = checkStepwiseRead(text, end + 1, rootName, whole);
+    if (!problem.empty()) return problem;
+  }
+  return {};
+}
+
+}  // namespace dsnconf::fuzz
