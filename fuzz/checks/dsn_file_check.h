@@ -11,10 +11,14 @@
 
 namespace dsnconf::fuzz {
 
+// SQLReadFileDSN and SQLWriteFileDSN of the library under test.
+using ReadFileDsnFunction = BOOL (*)(LPCSTR file, LPCSTR section, LPCSTR key, LPSTR buffer,
+                                     WORD size, WORD* length);
+using WriteFileDsnFunction = BOOL (*)(LPCSTR file, LPCSTR section, LPCSTR key, LPCSTR value);
+
 struct FileDsnInstaller {
-  BOOL (*readFileDsn)
-  (LPCSTR file, LPCSTR section, LPCSTR key, LPSTR buffer, WORD size, WORD* length);
-  BOOL (*writeFileDsn)(LPCSTR file, LPCSTR section, LPCSTR key, LPCSTR value);
+  ReadFileDsnFunction readFileDsn;
+  WriteFileDsnFunction writeFileDsn;
 };
 
 // `input` is the file's content, then a zero byte, a key name, a zero byte and

@@ -44,8 +44,8 @@ TEST(FuzzCorpus, FileDsnInputsPassTheChecks) {
   void* library = ::dlopen(DSNCONF_INSTALLER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << ::dlerror();
   const fuzz::FileDsnInstaller installer{
-      bind<decltype(fuzz::FileDsnInstaller::readFileDsn)>(library, "SQLReadFileDSN"),
-      bind<decltype(fuzz::FileDsnInstaller::writeFileDsn)>(library, "SQLWriteFileDSN")};
+      bind<fuzz::ReadFileDsnFunction>(library, "SQLReadFileDSN"),
+      bind<fuzz::WriteFileDsnFunction>(library, "SQLWriteFileDSN")};
   const TempFolder folder;
   const std::vector<fs::path> files = corpus("dsn_file");
   ASSERT_FALSE(files.empty());

@@ -36,8 +36,8 @@ bool hasOuterBlanks(const std::string& text) {
 // Names hold no ';': the lists of section and key names that a read returns
 // are joined by ';'.
 std::string refusalOf(const std::string& section, const char* key, const char* value) {
-  if (section.empty() || hasLineBreak(section) || section.find_first_of("];") != std::string::npos ||
-      hasOuterBlanks(section)) {
+  if (section.empty() || hasLineBreak(section) ||
+      section.find_first_of("];") != std::string::npos || hasOuterBlanks(section)) {
     return "Invalid section name [" + section + "]";
   }
   if (key != nullptr) {
