@@ -1,7 +1,7 @@
 // A handler's result reaches the shell as an exit status that never reads as success by mistake.
-#include <gtest/gtest.h>
-
 #include "exit_status.h"
+
+#include <gtest/gtest.h>
 
 TEST(ExitStatus, KeepsResultsWhoseLowByteIsNotZero) {
   struct Case {

@@ -3,6 +3,8 @@
 namespace dsnconf {
 
 // Windows keeps the whole 32-bit exit code.
-int toExitStatus(int result) { return result; }
+int toExitStatus(int result) {
+  return result;
+}
 
 }  // namespace dsnconf
