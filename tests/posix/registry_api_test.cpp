@@ -13,15 +13,9 @@ namespace dsnconf::test {
 namespace {
 
 constexpr REGSAM kAll = KEY_ALL_ACCESS;
-const char* const kDsnPath = "SOFTWARE\\ODBC\\ODBC.INI\\Payroll";
 
 class RegistryApiTest : public RegistryTest {
  protected:
-  void createDsn(ScopedKey& key) {
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kDsnPath, 0, nullptr, 0, kAll, nullptr, key.out(),
-                              nullptr),
-              ERROR_SUCCESS);
-  }
   std::vector<std::string> names(HKEY key) {
     std::vector<std::string> result;
     for (const EnumeratedValue& value : enumerate(key)) result.push_back(value.name);
@@ -33,8 +27,8 @@ TEST_F(RegistryApiTest, CreatedKeysAndValuesOutliveTheProcess) {
   {
     ScopedKey key;
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kDsnPath, 0, nullptr, 0, kAll, nullptr, key.out(),
-                              &disposition),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, nullptr, 0, kAll, nullptr,
+                              key.out(), &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
     EXPECT_EQ(setString(key.get(), "Driver", "Ivorel"), ERROR_SUCCESS);
@@ -43,8 +37,8 @@ TEST_F(RegistryApiTest, CreatedKeysAndValuesOutliveTheProcess) {
   restart();
   ScopedKey again;
   DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kDsnPath, 0, nullptr, 0, kAll, nullptr, again.out(),
-                            &disposition),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, nullptr, 0, kAll, nullptr,
+                            again.out(), &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   // Strings written without their terminator are stored with one, as on Windows.
@@ -58,7 +52,7 @@ TEST_F(RegistryApiTest, CreatedKeysAndValuesOutliveTheProcess) {
 
 TEST_F(RegistryApiTest, ResultCodesTheCallersTellApart) {
   ScopedKey key;
-  createDsn(key);
+  createUserDsn(key);
   DWORD number = 7;
   ASSERT_EQ(RegSetValueExA(key.get(), "Number", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), 4),
             ERROR_SUCCESS);
@@ -91,7 +85,7 @@ TEST_F(RegistryApiTest, ResultCodesTheCallersTellApart) {
   EXPECT_EQ(RegCloseKey(missing), ERROR_INVALID_HANDLE);
 
   HKEY closed = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kDsnPath, 0, kAll, &closed), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, kAll, &closed), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(closed), ERROR_INVALID_HANDLE);
   EXPECT_EQ(setString(closed, "x", "y"), ERROR_INVALID_HANDLE);
@@ -100,7 +94,7 @@ TEST_F(RegistryApiTest, ResultCodesTheCallersTellApart) {
 
 TEST_F(RegistryApiTest, NamesMatchInAnyCaseAndKeepTheirFirstCase) {
   ScopedKey key;
-  createDsn(key);
+  createUserDsn(key);
   ASSERT_EQ(setString(key.get(), "Driver", "one"), ERROR_SUCCESS);
   ASSERT_EQ(setString(key.get(), "DRIVER", "two"), ERROR_SUCCESS);
   ScopedKey upper;
@@ -127,7 +121,7 @@ TEST_F(RegistryApiTest, NamesMatchInAnyCaseAndKeepTheirFirstCase) {
 
 TEST_F(RegistryApiTest, ValuesKeepCreationOrderAndDeletionMovesLaterOnesForward) {
   ScopedKey key;
-  createDsn(key);
+  createUserDsn(key);
   for (const char* name : {"A", "B", "C", "D"}) ASSERT_EQ(setString(key.get(), name, name), 0);
   ASSERT_EQ(setString(key.get(), "B", "again"), ERROR_SUCCESS);
   ASSERT_EQ(RegDeleteValueA(key.get(), "A"), ERROR_SUCCESS);
@@ -136,13 +130,13 @@ TEST_F(RegistryApiTest, ValuesKeepCreationOrderAndDeletionMovesLaterOnesForward)
   EXPECT_EQ(names(key.get()), expected);
   restart();
   ScopedKey reopened;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kDsnPath, 0, KEY_READ, reopened.out()), 0);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, KEY_READ, reopened.out()), 0);
   EXPECT_EQ(names(reopened.get()), expected);
 }
 
 TEST_F(RegistryApiTest, EnumerationBuffersAsTheProgramSizesThem) {
   ScopedKey key;
-  createDsn(key);
+  createUserDsn(key);
   const std::string fits(1023, 'd');     // 1024 bytes with its terminator
   const std::string tooLong(1024, 'e');  // 1025 bytes
   ASSERT_EQ(setString(key.get(), std::string(1022, 'n').c_str(), "short"), 0);
@@ -175,7 +169,7 @@ TEST_F(RegistryApiTest, EnumerationBuffersAsTheProgramSizesThem) {
 
 TEST_F(RegistryApiTest, GetValueSizesAndTerminators) {
   ScopedKey key;
-  createDsn(key);
+  createUserDsn(key);
   ASSERT_EQ(setString(key.get(), "fits", std::string(1023, 'f')), 0);
   ASSERT_EQ(setString(key.get(), "tooLong", std::string(1024, 'g')), 0);
   // A string stored without its terminator: the byte after the given length is not zero.
@@ -234,7 +228,7 @@ TEST_F(RegistryApiTest, GetValueSizesAndTerminators) {
 
 TEST_F(RegistryApiTest, GetValueTypeRestrictions) {
   ScopedKey key;
-  createDsn(key);
+  createUserDsn(key);
   ::setenv("DSNCONF_TEST_DIR", "/srv", 1);
   const std::string expandable = std::string("%DSNCONF_TEST_DIR%\\x %UNSET_DSNCONF_NAME%") + '\0';
   const BYTE eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
@@ -279,9 +273,9 @@ TEST_F(RegistryApiTest, GetValueTypeRestrictions) {
     }
   }
   std::string value;
-  EXPECT_EQ(
-      RegGetValueA(HKEY_CURRENT_USER, kDsnPath, "num", RRF_RT_REG_DWORD, nullptr, nullptr, nullptr),
-      ERROR_SUCCESS);
+  EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, kPayrollPath, "num", RRF_RT_REG_DWORD, nullptr, nullptr,
+                         nullptr),
+            ERROR_SUCCESS);
   ::unsetenv("DSNCONF_TEST_DIR");
 }
 
@@ -320,7 +314,7 @@ TEST_F(RegistryApiTest, HandlesOfDeletedKeysReportKeyDeleted) {
 
 TEST_F(RegistryApiTest, NamesBeyondWindowsLimitsAreRefused) {
   ScopedKey key;
-  createDsn(key);
+  createUserDsn(key);
   HKEY child = nullptr;
   EXPECT_EQ(RegCreateKeyExA(key.get(), std::string(256, 'k').c_str(), 0, nullptr, 0, kAll, nullptr,
                             &child, nullptr),

@@ -15,15 +15,9 @@ namespace dsnconf::test {
 namespace {
 
 constexpr REGSAM kAll = KEY_ALL_ACCESS;
-const char* const kKeyPath = "SOFTWARE\\ODBC\\ODBC.INI\\Payroll";
 
 class RegistryFilesTest : public RegistryTest {
  protected:
-  void openUserKey(ScopedKey& key) {
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, 0, kAll, nullptr, key.out(),
-                              nullptr),
-              ERROR_SUCCESS);
-  }
   std::string canonicalOf(const std::string& path) {
     std::string canonical;
     std::string error;
@@ -82,7 +76,7 @@ TEST_F(RegistryFilesTest, EveryValueTypeSurvivesWritingAndReading) {
   };
   {
     ScopedKey key;
-    openUserKey(key);
+    createUserDsn(key);
     for (const EnumeratedValue& value : values) {
       // A byte other than zero after the data keeps strings exactly as given.
       std::string buffer = value.data + 'X';
@@ -98,7 +92,7 @@ TEST_F(RegistryFilesTest, EveryValueTypeSurvivesWritingAndReading) {
     // Read back from the journal.
     restart();
     ScopedKey key;
-    openUserKey(key);
+    createUserDsn(key);
     EXPECT_EQ(enumerate(key.get()), values);
     // Then from a file written whole.
     posix::setJournalLimitForTests(0);
@@ -106,7 +100,7 @@ TEST_F(RegistryFilesTest, EveryValueTypeSurvivesWritingAndReading) {
   }
   restart();
   ScopedKey key;
-  openUserKey(key);
+  createUserDsn(key);
   std::vector<EnumeratedValue> withoutNone = values;
   withoutNone.erase(withoutNone.end() - 2);
   EXPECT_EQ(enumerate(key.get()), withoutNone);
@@ -123,7 +117,7 @@ TEST_F(RegistryFilesTest, FileNoCallChangedIsNeverWritten) {
   writeFile(userHive(), original);
   const FileStamp before = stampOf(userHive());
   ScopedKey key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, kAll, key.out()), 0);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, kAll, key.out()), 0);
   std::string value;
   EXPECT_EQ(getString(key.get(), "Driver", value), 0);
   EXPECT_EQ(value, "Ivorel");
@@ -132,7 +126,7 @@ TEST_F(RegistryFilesTest, FileNoCallChangedIsNeverWritten) {
   EXPECT_EQ(RegDeleteValueA(key.get(), "Missing"), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(setString(key.get(), "Driver", "Ivorel"), ERROR_SUCCESS);
   ScopedKey existing;
-  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, 0, kAll, nullptr,
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, nullptr, 0, kAll, nullptr,
                             existing.out(), nullptr),
             0);
   restart();
@@ -149,7 +143,7 @@ TEST_F(RegistryFilesTest, ChangesAreAppendedAsJournalEntries) {
       "\"Driver\"=\"Ivorel\"";
   writeFile(userHive(), original);
   ScopedKey key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, kAll, key.out()), 0);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, kAll, key.out()), 0);
   ASSERT_EQ(setString(key.get(), "Server", "db1"), 0);
   ASSERT_EQ(RegDeleteValueA(key.get(), "Driver"), 0);
   std::string after = readFile(userHive());
@@ -158,7 +152,7 @@ TEST_F(RegistryFilesTest, ChangesAreAppendedAsJournalEntries) {
             "\n" + std::string(posix::kJournalBegin));
   restart();
   ScopedKey reopened;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, kAll, reopened.out()), 0);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, kAll, reopened.out()), 0);
   std::vector<EnumeratedValue> expected = {{"Server", REG_SZ, std::string("db1\0", 4)}};
   EXPECT_EQ(enumerate(reopened.get()), expected);
 }
@@ -217,7 +211,7 @@ TEST_F(RegistryFilesTest, RegeditUtf16ExportIsReadAndRewrittenOnChange) {
 TEST_F(RegistryFilesTest, WholeFileRewriteKeepsTheFileMode) {
   posix::setJournalLimitForTests(512);
   ScopedKey key;
-  openUserKey(key);
+  createUserDsn(key);
   ASSERT_EQ(setString(key.get(), "first", "1"), 0);
   ASSERT_EQ(::chmod(userHive().c_str(), 0640), 0);
   for (int i = 0; i < 40; ++i) ASSERT_EQ(setString(key.get(), "v", std::to_string(i)), 0);
@@ -234,7 +228,7 @@ TEST_F(RegistryFilesTest, WholeFileRewriteKeepsTheFileMode) {
   EXPECT_LT(st.st_size, 2 * 512 + 400);
   restart();
   ScopedKey reopened;
-  openUserKey(reopened);
+  createUserDsn(reopened);
   std::vector<EnumeratedValue> expected = {{"first", REG_SZ, std::string("1\0", 2)},
                                            {"v", REG_SZ, std::string("39\0", 3)}};
   EXPECT_EQ(enumerate(reopened.get()), expected);
@@ -256,12 +250,13 @@ TEST_F(RegistryFilesTest, HiveFileThatIsALinkStaysALink) {
 
 TEST_F(RegistryFilesTest, ChangesOfOtherProcessesAreKeptAndSeen) {
   ScopedKey key;
-  openUserKey(key);
+  createUserDsn(key);
   ASSERT_EQ(setString(key.get(), "mine", "1"), 0);
   // Another process appends, and another rewrites the whole file.
   EXPECT_EQ(inChild([&] {
               ScopedKey other;
-              if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, kAll, other.out()) != 0) return 1;
+              if (RegOpenKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, kAll, other.out()) != 0)
+                return 1;
               return setString(other.get(), "theirs", "2") == 0 ? 0 : 2;
             }),
             0);
@@ -269,7 +264,8 @@ TEST_F(RegistryFilesTest, ChangesOfOtherProcessesAreKeptAndSeen) {
   EXPECT_EQ(inChild([&] {
               posix::setJournalLimitForTests(0);
               ScopedKey other;
-              if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, kAll, other.out()) != 0) return 1;
+              if (RegOpenKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, kAll, other.out()) != 0)
+                return 1;
               if (RegDeleteValueA(other.get(), "mine") != 0) return 2;
               return setString(other.get(), "rewritten", "4") == 0 ? 0 : 3;
             }),
@@ -282,7 +278,7 @@ TEST_F(RegistryFilesTest, ChangesOfOtherProcessesAreKeptAndSeen) {
   EXPECT_EQ(names, expected);
   restart();
   ScopedKey reopened;
-  openUserKey(reopened);
+  createUserDsn(reopened);
   names.clear();
   for (const EnumeratedValue& value : enumerate(reopened.get())) names.push_back(value.name);
   EXPECT_EQ(names, expected);
@@ -290,16 +286,17 @@ TEST_F(RegistryFilesTest, ChangesOfOtherProcessesAreKeptAndSeen) {
 
 TEST_F(RegistryFilesTest, KeyDeletedByAnotherProcessReportsKeyDeleted) {
   ScopedKey key;
-  openUserKey(key);
+  createUserDsn(key);
   ASSERT_EQ(setString(key.get(), "v", "1"), 0);
   EXPECT_EQ(
-      inChild([&] { return RegDeleteKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, 0) == 0 ? 0 : 1; }), 0);
+      inChild([&] { return RegDeleteKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, 0) == 0 ? 0 : 1; }),
+      0);
   EXPECT_EQ(setString(key.get(), "v", "2"), ERROR_KEY_DELETED);
 }
 
 TEST_F(RegistryFilesTest, UnfinishedEntryIsIgnoredThenCutOff) {
   ScopedKey key;
-  openUserKey(key);
+  createUserDsn(key);
   ASSERT_EQ(setString(key.get(), "kept", "1"), 0);
   const std::string complete = readFile(userHive());
   std::string entry = posix::journalEntry(
@@ -307,7 +304,7 @@ TEST_F(RegistryFilesTest, UnfinishedEntryIsIgnoredThenCutOff) {
   writeFile(userHive(), complete + entry.substr(0, entry.size() - 5) + std::string(300, '\0'));
   restart();
   ScopedKey reopened;
-  openUserKey(reopened);
+  createUserDsn(reopened);
   std::string value;
   EXPECT_EQ(getString(reopened.get(), "torn", value), ERROR_FILE_NOT_FOUND);
   ASSERT_EQ(setString(reopened.get(), "next", "3"), 0);
@@ -322,7 +319,7 @@ TEST_F(RegistryFilesTest, UnfinishedEntryIsIgnoredThenCutOff) {
 TEST_F(RegistryFilesTest, HiveThatMayNotBeWrittenRefusesChanges) {
   {
     ScopedKey key;
-    openUserKey(key);
+    createUserDsn(key);
     ASSERT_EQ(setString(key.get(), "v", "1"), 0);
   }
   const std::string original = readFile(userHive());
@@ -330,7 +327,7 @@ TEST_F(RegistryFilesTest, HiveThatMayNotBeWrittenRefusesChanges) {
     // Root may write anything: become an ordinary user first.
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 10;
     ScopedKey child;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, kAll, child.out()) != 0) return 11;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, kAll, child.out()) != 0) return 11;
     std::string value;
     if (getString(child.get(), "v", value) != 0 || value != "1") return 12;
     if (setString(child.get(), "v", "2") != ERROR_ACCESS_DENIED) return 13;

@@ -120,6 +120,14 @@ class RegistryTest : public ::testing::Test {
   // Starts over as a new process would: the settings and files are read again.
   void restart() { posix::resetRegistryForTests(); }
 
+  // Creates (or opens) the current user's data source Payroll with full access.
+  void createUserDsn(ScopedKey& key) {
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kPayrollPath, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, key.out(), nullptr),
+              ERROR_SUCCESS);
+  }
+  static constexpr const char* kPayrollPath = "SOFTWARE\\ODBC\\ODBC.INI\\Payroll";
+
   std::string machineHive() const { return folder_ + "/HKEY_LOCAL_MACHINE.reg"; }
   std::string userHive() const { return folder_ + "/HKEY_CURRENT_USER.reg"; }
 

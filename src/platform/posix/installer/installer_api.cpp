@@ -84,6 +84,13 @@ bool lookupFailed(const LookupResult& result, const char* section, const char* k
   return result.status != Lookup::Found;
 }
 
+// The file a data-source name stands for, or empty after posting the error.
+std::string resolvedPathOrError(const char* fileName) {
+  std::string path = resolveDsnFilePath(fileName);
+  if (path.empty()) postError(ODBC_ERROR_INVALID_PATH, "Invalid file name");
+  return path;
+}
+
 bool readFileDsn(const char* fileName, const char* appName, const char* keyName, char* buffer,
                  WORD size, WORD* length) {
   if (buffer == nullptr || size == 0) {
@@ -94,11 +101,8 @@ bool readFileDsn(const char* fileName, const char* appName, const char* keyName,
     postError(ODBC_ERROR_INVALID_REQUEST_TYPE, "A key needs a section");
     return false;
   }
-  const std::string path = resolveDsnFilePath(fileName);
-  if (path.empty()) {
-    postError(ODBC_ERROR_INVALID_PATH, "Invalid file name");
-    return false;
-  }
+  const std::string path = resolvedPathOrError(fileName);
+  if (path.empty()) return false;
   const FileContent file = readWholeFile(path);
   if (file.error != 0) {
     postFileError(file.error, path);
@@ -123,11 +127,8 @@ bool writeFileDsn(const char* fileName, const char* appName, const char* keyName
     postError(ODBC_ERROR_INVALID_KEYWORD_VALUE, refusal);
     return false;
   }
-  const std::string path = resolveDsnFilePath(fileName);
-  if (path.empty()) {
-    postError(ODBC_ERROR_INVALID_PATH, "Invalid file name");
-    return false;
-  }
+  const std::string path = resolvedPathOrError(fileName);
+  if (path.empty()) return false;
   const FileContent file = readWholeFile(path);
   if (file.error != 0 && file.error != ENOENT) {
     postFileError(file.error, path);
