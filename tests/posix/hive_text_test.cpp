@@ -268,5 +268,16 @@ TEST(HiveText, RegeditUtf16ExportIsRead) {
   EXPECT_FALSE(canonicalRegText(odd, result, error));
 }
 
+TEST(HiveText, Crc32IsTheZlibOneAtEveryLength) {
+  const std::pair<std::string, std::uint32_t> known[] = {
+      {"", 0x00000000u},
+      {"a", 0xe8b7be43u},
+      {"abc", 0x352441c2u},
+      {"123456789", 0xcbf43926u},
+      {"The quick brown fox jumps over the lazy dog", 0x414fa339u},
+  };
+  for (const auto& [text, crc] : known) EXPECT_EQ(crc32(text), crc) << text;
+}
+
 }  // namespace
 }  // namespace dsnconf::posix

@@ -102,12 +102,17 @@ class RegistryTest : public ::testing::Test {
     ::setenv("DSNCONF_REGISTRY", folder_.c_str(), 1);
     ::setenv("DSNCONF_ELEVATED", "1", 1);
     ::unsetenv("DSNCONF_WOW64");
+    // The suite runs a second time with every hive indexed, so that each
+    // load after a restart goes through the index.
+    const char* indexed = std::getenv("DSNCONF_TEST_INDEX_EVERY_HIVE");
+    if (indexed != nullptr && *indexed == '1') posix::Hive::setIndexThreshold(0);
     posix::resetRegistryForTests();
   }
 
   void TearDown() override {
     posix::resetRegistryForTests();
     posix::setJournalLimitForTests(posix::Hive::kDefaultJournalLimit);
+    posix::Hive::setIndexThreshold(posix::Hive::kDefaultIndexThreshold);
     ::unsetenv("DSNCONF_REGISTRY");
     ::unsetenv("DSNCONF_ELEVATED");
     ::unsetenv("DSNCONF_WOW64");

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 
 #include "hive_text.h"
@@ -24,6 +25,8 @@ constexpr std::size_t kTailBytes = 64;
 constexpr std::size_t kReadChunk = 64 * 1024;
 
 std::atomic<std::size_t> journalLimit{Hive::kDefaultJournalLimit};
+std::atomic<std::size_t> indexThreshold{Hive::kDefaultIndexThreshold};
+std::atomic<std::uint64_t> indexedLoadCount{0};
 
 LONG errorFromErrno(int error, bool writing) {
   switch (error) {
@@ -161,13 +164,84 @@ class CheckingSink : public RegTextSink {
   const std::string& rootName_;
 };
 
+// Takes the value lines of one key read back from the file.
+class KeyValuesSink : public RegTextSink {
+ public:
+  explicit KeyValuesSink(RegKey& key) : key_(key) {}
+  bool openKey(const std::vector<std::string>&, std::string& error) override {
+    error = "key line among the value lines of a key";
+    return false;
+  }
+  bool deleteKey(const std::vector<std::string>& path, std::string& error) override {
+    return openKey(path, error);
+  }
+  void setValue(const std::string& name, DWORD type, std::string data) override {
+    key_.setValue(name, type, std::move(data));
+  }
+  void deleteValue(const std::string& name) override { key_.deleteValue(name); }
+
+ private:
+  RegKey& key_;
+};
+
+void reportUnreadable(const std::string& path, const std::string& why) {
+  std::fprintf(stderr, "dsnconf: registry hive %s cannot be read: %s\n", path.c_str(), why.c_str());
+  std::fflush(stderr);
+}
+
 }  // namespace
+
+// Reads the values of keys loaded lazily from the hive file as it was when
+// the keys were read. It holds that file open, so that a file replaced since
+// still serves the keys taken from it.
+class FileValueSource : public ValueSource {
+ public:
+  FileValueSource(int fd, std::string path) : fd_(::dup(fd)), path_(std::move(path)) {}
+  ~FileValueSource() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileValueSource(const FileValueSource&) = delete;
+  FileValueSource& operator=(const FileValueSource&) = delete;
+
+  void readValues(RegKey& key, const std::vector<ValueSegment>& segments) const override {
+    for (const ValueSegment& segment : segments) {
+      std::string bytes;
+      const std::size_t length = segment.end - segment.begin;
+      if (fd_ < 0 || !readRange(fd_, static_cast<off_t>(segment.begin), length, bytes)) {
+        return failed(std::strerror(errno));
+      }
+      if (bytes.size() != length) return failed("the file is shorter than when it was read");
+      KeyValuesSink sink(key);
+      RegParseOptions options;
+      options.expectHeader = false;
+      options.keyOpen = true;
+      options.firstLine = segment.line;
+      options.firstOffset = segment.begin;
+      RegParseResult parsed = parseRegText(bytes, options, sink);
+      if (!parsed.ok) return failed(parsed.error);
+    }
+  }
+
+  bool unreadable() const { return unreadable_; }
+
+ private:
+  void failed(const std::string& why) const {
+    if (!unreadable_) reportUnreadable(path_, why);
+    unreadable_ = true;
+  }
+
+  int fd_;
+  std::string path_;
+  // Set by a reader of values, which has no result to give.
+  mutable bool unreadable_ = false;
+};
 
 Hive::Hive(std::string rootName, const std::string& directory)
     : rootName_(std::move(rootName)),
       directory_(directory),
       path_(directory + "/" + rootName_ + ".reg"),
-      lockPath_(path_ + ".lock") {}
+      lockPath_(path_ + ".lock"),
+      indexPath_(path_ + ".index") {}
 
 Hive::~Hive() {
   if (lockFd_ >= 0) ::close(lockFd_);
@@ -183,7 +257,25 @@ void Hive::setJournalLimit(std::size_t bytes) {
   journalLimit = bytes;
 }
 
+void Hive::setIndexThreshold(std::size_t bytes) {
+  indexThreshold = bytes;
+}
+
+std::uint64_t Hive::indexedLoads() {
+  return indexedLoadCount;
+}
+
+bool Hive::valuesUnreadable() const {
+  return values_ && values_->unreadable();
+}
+
+LONG Hive::readValues(const RegKey& key) {
+  key.readPendingValues();
+  return load();
+}
+
 LONG Hive::load() {
+  if (state_ == State::Loaded && valuesUnreadable()) return fail(ERROR_BADDB);
   if (state_ == State::Loaded) return ERROR_SUCCESS;
   if (state_ == State::Failed) return failure_;
   LONG result = readWhole();
@@ -199,9 +291,7 @@ LONG Hive::fail(LONG error) {
 }
 
 void Hive::reportUnreadable(const std::string& why) const {
-  std::fprintf(stderr, "dsnconf: registry hive %s cannot be read: %s\n", path_.c_str(),
-               why.c_str());
-  std::fflush(stderr);
+  posix::reportUnreadable(path_, why);
 }
 
 void Hive::remember(const struct stat& st) {
@@ -221,7 +311,6 @@ void Hive::rememberTail(std::string_view bytesBeforeEnd) {
 }
 
 LONG Hive::readWhole() {
-  auto root = std::make_shared<RegKey>(rootName_, nullptr);
   FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) {
     if (errno != ENOENT) {
@@ -231,7 +320,8 @@ LONG Hive::readWhole() {
     }
     // No file yet: an empty hive.
     holdFile(-1);
-    root_ = root;
+    root_ = std::make_shared<RegKey>(rootName_, nullptr);
+    values_.reset();
     file_ = FileState{};
     appendable_ = false;
     consumedEnd_ = 0;
@@ -241,13 +331,30 @@ LONG Hive::readWhole() {
     return ERROR_SUCCESS;
   }
   struct stat st {};
-  std::string bytes;
-  bool read = ::fstat(fd.get(), &st) == 0;
-  if (read) {
-    bytes.reserve(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)));
-    read = readToEnd(fd.get(), bytes);
+  if (::fstat(fd.get(), &st) != 0) {
+    int error = errno;
+    reportUnreadable(std::strerror(error));
+    return errorFromErrno(error, false);
   }
-  if (!read) {
+  if (loadIndexed(fd.get(), st)) {
+    holdFile(fd.release());
+    remember(st);
+    // Entries appended since the index was written are read as text.
+    return readAppended();
+  }
+  LONG result = parseWhole(fd.get(), st);
+  if (result != ERROR_SUCCESS) return result;
+  holdFile(fd.release());
+  remember(st);
+  indexAfterRead(st);
+  return ERROR_SUCCESS;
+}
+
+LONG Hive::parseWhole(int fd, const struct stat& st) {
+  // Exactly the bytes of the state `st` describes: what is appended
+  // meanwhile is read as appended text.
+  std::string bytes;
+  if (!readRange(fd, 0, static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)), bytes)) {
     int error = errno;
     reportUnreadable(std::strerror(error));
     return errorFromErrno(error, false);
@@ -258,15 +365,23 @@ LONG Hive::readWhole() {
     reportUnreadable(error);
     return ERROR_BADDB;
   }
-  RegTreeSink sink(*root);
-  RegParseResult parsed = parseRegText(decoded.text, RegParseOptions{}, sink);
+  // 8-bit text is parsed through but its values stay in the file until
+  // asked for; UTF-16 text, converted, has no file offsets to come back to.
+  auto root = std::make_shared<RegKey>(rootName_, nullptr);
+  std::shared_ptr<const FileValueSource> source;
+  if (decoded.encoding == RegTextEncoding::Bytes) {
+    source = std::make_shared<const FileValueSource>(fd, path_);
+  }
+  RegTreeSink sink(*root, source);
+  RegParseOptions options;
+  options.firstOffset = decoded.prefixBytes;
+  RegParseResult parsed = parseRegText(decoded.text, options, sink);
   if (!parsed.ok) {
     reportUnreadable(parsed.error);
     return ERROR_BADDB;
   }
   root_ = root;
-  holdFile(fd.release());
-  remember(st);
+  values_ = source;
   appendable_ = decoded.encoding == RegTextEncoding::Bytes && parsed.sawHeader;
   consumedEnd_ = decoded.prefixBytes + parsed.validEnd;
   lineAtEnd_ = parsed.lineAtValidEnd;
@@ -275,6 +390,131 @@ LONG Hive::readWhole() {
   rememberTail(std::string_view(decoded.text).substr(0, parsed.validEnd));
   journalBytes_ = parsed.journalBytes;
   return ERROR_SUCCESS;
+}
+
+bool Hive::indexWanted(off_t fileSize) const {
+  return fileSize >= 0 && static_cast<std::size_t>(fileSize) >= indexThreshold;
+}
+
+bool Hive::loadIndexed(int fd, const struct stat& st) {
+  if (!indexWanted(st.st_size)) return false;
+  FileDescriptor indexFd(::open(indexPath_.c_str(), O_RDONLY | O_CLOEXEC));
+  std::string text;
+  if (!indexFd.valid() || !readToEnd(indexFd.get(), text)) return false;
+  // Only the stamp line first: a stale index is not worth parsing.
+  HiveIndex index;
+  const std::size_t stampEnd = text.find('\n', stampLineOffset());
+  if (stampEnd == std::string::npos ||
+      !parseStampLine(
+          std::string_view(text).substr(stampLineOffset(), stampEnd - stampLineOffset()),
+          index.stamp) ||
+      index.stamp != FileStamp::of(st)) {
+    return false;
+  }
+  auto root = std::make_shared<RegKey>(rootName_, nullptr);
+  auto source = std::make_shared<const FileValueSource>(fd, path_);
+  // Each key comes right after its parent or its parent's earlier subkeys:
+  // `chain` holds the last key made at every depth down to the last one.
+  std::vector<RegKey*> chain;
+  auto addKey = [&](const IndexedKey& entry) {
+    if (entry.depth > chain.size() || (entry.depth == 0) != chain.empty()) return false;
+    chain.resize(entry.depth);
+    RegKey* key = chain.empty() ? root.get() : &chain.back()->obtainChild(entry.name);
+    for (const ValueSegment& segment : entry.segments) {
+      // The covering line comes before the keys: index.end is known here.
+      if (segment.end > index.end) return false;
+      key->deferValues(source, segment);
+    }
+    chain.push_back(key);
+    return true;
+  };
+  if (!parseHiveIndex(text, index, addKey) || chain.empty() ||
+      index.end > static_cast<std::size_t>(st.st_size) || index.journalBytes > index.end) {
+    return false;
+  }
+  std::string tail;
+  const std::size_t tailStart = index.end - std::min(kTailBytes, index.end);
+  if (!readRange(fd, static_cast<off_t>(tailStart), index.end - tailStart, tail)) return false;
+
+  root_ = root;
+  values_ = source;
+  appendable_ = true;
+  consumedEnd_ = index.end;
+  lineAtEnd_ = index.line;
+  tail_ = tail;
+  journalBytes_ = index.journalBytes;
+  ++indexedLoadCount;
+  return true;
+}
+
+void Hive::indexAfterRead(const struct stat& st) {
+  if (!appendable_ || !indexWanted(st.st_size)) return;
+  HiveIndex index;
+  index.stamp = FileStamp::of(st);
+  index.end = consumedEnd_;
+  index.line = lineAtEnd_;
+  index.journalBytes = journalBytes_;
+  // Straight after the parse every key's values are still pending, so the
+  // pending segments are all there is to each key.
+  index.keys = indexKeys(*root_, [](const RegKey& key) { return key.pendingValues(); });
+
+  // The index is written under the hive's lock, for a file that is still the
+  // one read; a hive busy with a change is indexed another time.
+  int lockFd = -1;
+  if (lockFile(lockFd) != ERROR_SUCCESS || ::flock(lockFd, LOCK_EX | LOCK_NB) != 0) return;
+  struct stat now {};
+  if (::stat(path_.c_str(), &now) == 0 && FileStamp::of(now) == index.stamp) storeIndex(index);
+  ::flock(lockFd, LOCK_UN);
+}
+
+void Hive::indexAfterRewrite(const KeySegments& valueLines) {
+  if (!indexWanted(file_.size)) {
+    // A stale index is never used, but need not stay behind either.
+    ::unlink(indexPath_.c_str());
+    return;
+  }
+  struct stat st {};
+  if (::fstat(fileFd_, &st) != 0) return;
+  HiveIndex index;
+  index.stamp = FileStamp::of(st);
+  index.end = consumedEnd_;
+  index.line = lineAtEnd_;
+  std::unordered_map<const RegKey*, ValueSegment> where(valueLines.begin(), valueLines.end());
+  index.keys = indexKeys(*root_, [&](const RegKey& key) {
+    auto it = where.find(&key);
+    return it == where.end() ? std::vector<ValueSegment>{} : std::vector<ValueSegment>{it->second};
+  });
+  storeIndex(index);
+}
+
+void Hive::storeIndex(const HiveIndex& index) {
+  // A cache: a failure to write it costs the next load time, nothing else,
+  // and a file the system loses half of fails its checks.
+  const std::string temp = indexPath_ + ".tmp";
+  FileDescriptor fd(
+      ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, file_.mode & 0666));
+  if (!fd.valid()) return;
+  bool written = writeAt(fd.get(), 0, formatHiveIndex(index));
+  if (fd.close() != 0 || !written || ::rename(temp.c_str(), indexPath_.c_str()) != 0) {
+    ::unlink(temp.c_str());
+  }
+}
+
+bool Hive::indexDescribes(const struct stat& st) const {
+  if (!indexWanted(st.st_size)) return false;
+  FileDescriptor fd(::open(indexPath_.c_str(), O_RDONLY | O_CLOEXEC));
+  std::string line;
+  FileStamp stamp;
+  const std::size_t length = formatStampLine(stamp).size();
+  return fd.valid() && readRange(fd.get(), static_cast<off_t>(stampLineOffset()), length, line) &&
+         parseStampLine(line, stamp) && stamp == FileStamp::of(st);
+}
+
+void Hive::restampIndex(const struct stat& st) const {
+  FileDescriptor fd(::open(indexPath_.c_str(), O_WRONLY | O_CLOEXEC));
+  if (fd.valid()) {
+    writeAt(fd.get(), static_cast<off_t>(stampLineOffset()), formatStampLine(FileStamp::of(st)));
+  }
 }
 
 LONG Hive::reloadWhole() {
@@ -412,6 +652,8 @@ LONG Hive::change(const Describe& describe) {
   if (result != ERROR_SUCCESS) return result;
   std::string body;
   result = describe(body);
+  // Nothing is written on the strength of values that could not be read.
+  if (valuesUnreadable()) return fail(ERROR_BADDB);
   if (result != ERROR_SUCCESS || body.empty()) return result;
   if (!isValidBody(body)) return ERROR_INVALID_PARAMETER;
 
@@ -442,6 +684,9 @@ LONG Hive::append(const std::string& body) {
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);
   const auto end = static_cast<off_t>(consumedEnd_);
+  // An index that describes the file now goes on describing it once the
+  // entry is appended: the entry lies past what the index covers.
+  const bool indexed = indexDescribes(st);
   // Whatever lies past what was read is an entry some process left unfinished.
   if (st.st_size > end && ::ftruncate(fd.get(), end) != 0) return errorFromErrno(errno, true);
   // Once written, the entry is in the file for every process, also if this
@@ -458,6 +703,7 @@ LONG Hive::append(const std::string& body) {
     return errorFromErrno(error, true);
   }
   if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);
+  if (indexed) restampIndex(st);
   remember(st);
   rememberTail(tail_ + entry);
   consumedEnd_ += entry.size();
@@ -467,7 +713,9 @@ LONG Hive::append(const std::string& body) {
 }
 
 LONG Hive::rewrite() {
-  std::string text = formatRegTrees({root_.get()});
+  KeySegments valueLines;
+  std::string text = formatRegTrees({root_.get()}, &valueLines);
+  if (valuesUnreadable()) return fail(ERROR_BADDB);
   // A hive file that is a symbolic link is replaced where the link points.
   std::string target = path_;
   if (file_.exists) {
@@ -510,6 +758,9 @@ LONG Hive::rewrite() {
   lineAtEnd_ = 1 + countLines(text);
   rememberTail(text);
   journalBytes_ = 0;
+  // Every value is in memory now; none is read from a file any more.
+  values_.reset();
+  indexAfterRewrite(valueLines);
   return ERROR_SUCCESS;
 }
 

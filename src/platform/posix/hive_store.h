@@ -10,6 +10,11 @@
 // is rewritten to a temporary file, synced and renamed over the old one. A
 // file no change touches is never written; a file that cannot be parsed is
 // never written either: every call on its hive then fails with ERROR_BADDB.
+//
+// Values are read lazily: a load builds the keys and notes where each key's
+// value lines lie, and a key's values are parsed when first asked for. A
+// large file gets an index beside it (hive_index.h), so that the next load
+// need not read the whole file at all.
 #pragma once
 
 #include <sys/stat.h>
@@ -21,11 +26,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "hive_index.h"
 #include "reg_tree.h"
 #include "win32.h"
 
 namespace dsnconf::posix {
+
+class FileValueSource;
 
 class Hive {
  public:
@@ -45,6 +55,10 @@ class Hive {
   // Counts re-reads of the whole file; keys held from before one must be
   // looked up again by path.
   std::uint64_t generation() const { return generation_; }
+  // Reads the key's values if they are still in the file: 0, or
+  // ERROR_BADDB (after one line on stderr) when they could not be read; the
+  // hive then fails every later call too.
+  LONG readValues(const RegKey& key);
 
   // Writes the .reg statements of one change into `body`, or leaves it empty
   // when there is nothing to change; returns 0 or the call's error.
@@ -59,6 +73,12 @@ class Hive {
   // is never below the size of the rest of the file.
   static void setJournalLimit(std::size_t bytes);
   static constexpr std::size_t kDefaultJournalLimit = 256 * 1024;
+  // Hive files from this size on get an index. A smaller file is parsed
+  // whole in about a millisecond, less than reading its index would save.
+  static void setIndexThreshold(std::size_t bytes);
+  static constexpr std::size_t kDefaultIndexThreshold = 64 * 1024;
+  // Counts loads that used an index, for tests to see which way a load took.
+  static std::uint64_t indexedLoads();
 
  private:
   struct FileState {
@@ -73,6 +93,15 @@ class Hive {
   };
 
   LONG readWhole();
+  LONG parseWhole(int fd, const struct stat& st);
+  bool loadIndexed(int fd, const struct stat& st);
+  bool indexWanted(off_t fileSize) const;
+  void indexAfterRead(const struct stat& st);
+  void indexAfterRewrite(const KeySegments& valueLines);
+  void storeIndex(const HiveIndex& index);
+  bool indexDescribes(const struct stat& st) const;
+  void restampIndex(const struct stat& st) const;
+  bool valuesUnreadable() const;
   LONG reloadWhole();
   LONG readAppended();
   LONG catchUp();
@@ -93,11 +122,14 @@ class Hive {
   std::string directory_;
   std::string path_;
   std::string lockPath_;
+  std::string indexPath_;
 
   enum class State { Unloaded, Loaded, Failed };
   State state_ = State::Unloaded;
   LONG failure_ = 0;
   std::shared_ptr<RegKey> root_;
+  // Where keys of the tree whose values were not read yet find them.
+  std::shared_ptr<const FileValueSource> values_;
   std::uint64_t generation_ = 0;
 
   FileState file_;

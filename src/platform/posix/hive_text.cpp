@@ -132,7 +132,10 @@ struct Line {
 
 class LineCursor {
  public:
-  LineCursor(std::string_view text, std::size_t firstLine) : text_(text), number_(firstLine) {}
+  // `base` is the offset of `text` in the whole text parsed, for positions
+  // reported to the sink.
+  LineCursor(std::string_view text, std::size_t firstLine, std::size_t base = 0)
+      : text_(text), base_(base), number_(firstLine) {}
 
   bool next(Line& line) {
     if (pos_ >= text_.size()) return false;
@@ -148,6 +151,8 @@ class LineCursor {
   }
 
   std::size_t position() const { return pos_; }
+  std::size_t basePosition() const { return base_ + pos_; }
+  std::size_t base() const { return base_; }
   std::size_t lineNumber() const { return number_; }
   bool restIsBlank() const {
     for (std::size_t i = pos_; i < text_.size(); ++i) {
@@ -159,6 +164,7 @@ class LineCursor {
 
  private:
   std::string_view text_;
+  std::size_t base_;
   std::size_t pos_ = 0;
   std::size_t number_;
 };
@@ -200,9 +206,12 @@ enum class Section { None, Open, Deleted };
 
 class StatementParser {
  public:
-  explicit StatementParser(RegTextSink& sink) : sink_(sink) {}
+  // `offset` is added to every position reported to the sink.
+  StatementParser(RegTextSink& sink, std::size_t offset) : sink_(sink), offset_(offset) {}
 
   void forgetSection() { section_ = Section::None; }
+  // For value lines of a key the sink has open already.
+  void assumeOpenSection() { section_ = Section::Open; }
 
   // Parses the statement on `line`, taking continuation lines from `cursor`.
   bool parse(const Line& line, LineCursor& cursor, std::string& error) {
@@ -334,6 +343,8 @@ class StatementParser {
     } else {
       sink_.setValue(name, type, std::move(data));
     }
+    sink_.valueLines(offset_ + cursor.base() + line.start, offset_ + cursor.basePosition(),
+                     line.number);
     return true;
   }
 
@@ -386,6 +397,7 @@ class StatementParser {
   }
 
   RegTextSink& sink_;
+  std::size_t offset_;
   Section section_ = Section::None;
 };
 
@@ -415,25 +427,42 @@ bool startsJournalEnd(std::string_view content) {
   return trim(content).substr(0, kJournalEnd.size()) == kJournalEnd;
 }
 
+// CRC-32 (the zlib one), four bytes a step: every load checks the journal
+// and the index with it.
 class Crc32 {
  public:
   void update(std::string_view bytes) {
-    static const std::array<std::uint32_t, 256> table = makeTable();
-    for (char c : bytes) {
-      crc_ = table[(crc_ ^ static_cast<unsigned char>(c)) & 0xFF] ^ (crc_ >> 8);
+    static const Tables tables = makeTables();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t n = bytes.size();
+    std::uint32_t crc = crc_;
+    for (; n >= 4; p += 4, n -= 4) {
+      crc ^= static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+             static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+      crc = tables[3][crc & 0xFF] ^ tables[2][(crc >> 8) & 0xFF] ^ tables[1][(crc >> 16) & 0xFF] ^
+            tables[0][crc >> 24];
     }
+    for (; n > 0; ++p, --n) crc = tables[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
+    crc_ = crc;
   }
   std::uint32_t value() const { return crc_ ^ 0xFFFFFFFFu; }
 
  private:
-  static std::array<std::uint32_t, 256> makeTable() {
-    std::array<std::uint32_t, 256> table{};
+  // tables[k][b]: the CRC of byte b followed by k zero bytes.
+  using Tables = std::array<std::array<std::uint32_t, 256>, 4>;
+  static Tables makeTables() {
+    Tables tables{};
     for (std::uint32_t i = 0; i < 256; ++i) {
       std::uint32_t c = i;
       for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      table[i] = c;
+      tables[0][i] = c;
     }
-    return table;
+    for (std::size_t k = 1; k < tables.size(); ++k) {
+      for (std::size_t i = 0; i < 256; ++i) {
+        tables[k][i] = (tables[k - 1][i] >> 8) ^ tables[0][tables[k - 1][i] & 0xFF];
+      }
+    }
+    return tables;
   }
   std::uint32_t crc_ = 0xFFFFFFFFu;
 };
@@ -466,7 +495,7 @@ EntryOutcome readJournalEntry(std::string_view text, const Line& begin, LineCurs
       error = lineError(line.number, "damaged journal entry (checksum mismatch)");
       return EntryOutcome::Failed;
     }
-    LineCursor body(text.substr(begin.end, line.start - begin.end), begin.number + 1);
+    LineCursor body(text.substr(begin.end, line.start - begin.end), begin.number + 1, begin.end);
     statements.forgetSection();
     Line statement;
     while (body.next(statement)) {
@@ -554,7 +583,8 @@ RegParseResult parseRegText(std::string_view text, const RegParseOptions& option
   // cut short; like an unfinished entry they do not count.
   while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
   LineCursor cursor(text, options.firstLine);
-  StatementParser statements(sink);
+  StatementParser statements(sink, options.firstOffset);
+  if (options.keyOpen) statements.assumeOpenSection();
   Line line;
   auto fail = [&](std::string error) {
     result.ok = false;

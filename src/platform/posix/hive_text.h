@@ -40,6 +40,10 @@ class RegTextSink {
   // A value line of the key last opened.
   virtual void setValue(const std::string& name, DWORD type, std::string data) = 0;
   virtual void deleteValue(const std::string& name) = 0;
+  // Where the value line just passed to setValue or deleteValue lies: its
+  // offset in the file (see RegParseOptions::firstOffset), the offset just
+  // past its last continuation line, and its line number.
+  virtual void valueLines(std::size_t /*begin*/, std::size_t /*end*/, std::size_t /*line*/) {}
 };
 
 enum class RegTextEncoding { Bytes, Utf16 };
@@ -62,6 +66,11 @@ struct RegParseOptions {
   bool expectHeader = true;
   // Number of the text's first line, for messages.
   std::size_t firstLine = 1;
+  // Offset of the text's first byte in its file, for RegTextSink::valueLines.
+  std::size_t firstOffset = 0;
+  // The text holds nothing but value lines of one key, which the sink has
+  // open already: the value lines of a key read back on first use.
+  bool keyOpen = false;
 };
 
 struct RegParseResult {

@@ -79,12 +79,31 @@ std::ptrdiff_t RegKey::valuePosition(const std::string& name) const {
   return it == valueIndex_.end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
 }
 
+void RegKey::deferValues(const std::shared_ptr<const ValueSource>& source,
+                         const ValueSegment& segment) {
+  if (pending_.empty()) source_ = source;
+  pending_.push_back(segment);
+}
+
+void RegKey::readPendingValues() const {
+  if (pending_.empty()) return;
+  // Keys are only ever made as mutable objects; reading the values the file
+  // holds for this one fills in what it already stands for.
+  auto& self = const_cast<RegKey&>(*this);
+  std::vector<ValueSegment> segments = std::move(self.pending_);
+  self.pending_.clear();
+  std::shared_ptr<const ValueSource> source = std::move(self.source_);
+  source->readValues(self, segments);
+}
+
 const RegValue* RegKey::findValue(const std::string& name) const {
+  readPendingValues();
   std::ptrdiff_t pos = valuePosition(name);
   return pos < 0 ? nullptr : &values_[static_cast<std::size_t>(pos)];
 }
 
 void RegKey::setValue(const std::string& name, DWORD type, std::string data) {
+  readPendingValues();
   std::ptrdiff_t pos = valuePosition(name);
   if (pos >= 0) {
     RegValue& value = values_[static_cast<std::size_t>(pos)];
@@ -99,6 +118,7 @@ void RegKey::setValue(const std::string& name, DWORD type, std::string data) {
 }
 
 bool RegKey::deleteValue(const std::string& name) {
+  readPendingValues();
   std::ptrdiff_t pos = valuePosition(name);
   if (pos < 0) return false;
   values_.erase(values_.begin() + pos);
@@ -163,11 +183,13 @@ bool RegTreeSink::openKey(const std::vector<std::string>& path, std::string& err
   if (key == nullptr) return false;
   for (std::size_t i = 1; i < path.size(); ++i) key = &key->obtainChild(path[i]);
   current_ = key;
+  segmentOpen_ = false;
   return true;
 }
 
 bool RegTreeSink::deleteKey(const std::vector<std::string>& path, std::string& error) {
   current_ = nullptr;
+  segmentOpen_ = false;
   RegKey* parent = rootNamed(path.front(), error);
   if (parent == nullptr) return false;
   if (path.size() == 1) {
@@ -182,11 +204,23 @@ bool RegTreeSink::deleteKey(const std::vector<std::string>& path, std::string& e
 }
 
 void RegTreeSink::setValue(const std::string& name, DWORD type, std::string data) {
-  if (current_ != nullptr) current_->setValue(name, type, std::move(data));
+  if (current_ != nullptr && !source_) current_->setValue(name, type, std::move(data));
 }
 
 void RegTreeSink::deleteValue(const std::string& name) {
-  if (current_ != nullptr) current_->deleteValue(name);
+  if (current_ != nullptr && !source_) current_->deleteValue(name);
+}
+
+void RegTreeSink::valueLines(std::size_t begin, std::size_t end, std::size_t line) {
+  if (current_ == nullptr || !source_) return;
+  // The lines of one section between its value lines are blank or comments,
+  // so one segment covers the section's values.
+  if (segmentOpen_) {
+    current_->extendDeferredValues(end);
+  } else {
+    current_->deferValues(source_, ValueSegment{begin, end, line});
+    segmentOpen_ = true;
+  }
 }
 
 std::vector<const RegKey*> RegTreeSink::roots() const {
@@ -196,7 +230,7 @@ std::vector<const RegKey*> RegTreeSink::roots() const {
   return roots;
 }
 
-std::string formatRegTrees(const std::vector<const RegKey*>& roots) {
+std::string formatRegTrees(const std::vector<const RegKey*>& roots, KeySegments* valueLines) {
   std::vector<std::pair<std::string, const RegKey*>> keys;
   std::vector<const RegKey*> pending(roots.begin(), roots.end());
   while (!pending.empty()) {
@@ -210,13 +244,20 @@ std::string formatRegTrees(const std::vector<const RegKey*>& roots) {
 
   std::string text(kRegHeader);
   text += '\n';
+  std::size_t lines = 1;
   for (const auto& [path, key] : keys) {
     if (key->parent() == nullptr && key->values().empty()) continue;
     text += '\n';
     appendSectionLine(text, path);
+    lines += 2;
+    const std::size_t begin = text.size();
     for (const RegValue& value : key->values()) {
       appendValueLine(text, value.name, value.type, value.data);
     }
+    if (valueLines != nullptr && !key->values().empty()) {
+      valueLines->emplace_back(key, ValueSegment{begin, text.size(), lines + 1});
+    }
+    lines += static_cast<std::size_t>(std::count(text.begin() + begin, text.end(), '\n'));
   }
   return text;
 }

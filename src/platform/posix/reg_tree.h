@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "hive_text.h"
@@ -40,6 +41,27 @@ struct RegValue {
   std::string data;
 };
 
+class RegKey;
+
+// A run of value lines of one key in a hive file: byte offsets and the
+// number of its first line.
+struct ValueSegment {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::size_t line = 0;
+};
+
+// Where the values of keys read lazily come from. A hive of thousands of
+// data sources is mostly values that a command never looks at; a key's
+// values are read only when first asked for.
+class ValueSource {
+ public:
+  virtual ~ValueSource() = default;
+  // Applies the value lines of `segments`, in order, to `key`. A source that
+  // cannot read them reports it itself and leaves the key without them.
+  virtual void readValues(RegKey& key, const std::vector<ValueSegment>& segments) const = 0;
+};
+
 class RegKey : public std::enable_shared_from_this<RegKey> {
  public:
   RegKey(std::string name, RegKey* parent) : name_(std::move(name)), parent_(parent) {}
@@ -61,11 +83,23 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   // Subkeys in no particular order.
   std::vector<const RegKey*> children() const;
 
-  const std::vector<RegValue>& values() const { return values_; }
+  const std::vector<RegValue>& values() const {
+    readPendingValues();
+    return values_;
+  }
   const RegValue* findValue(const std::string& name) const;
   // Replaces the data of an existing value in its place, or appends a new one.
   void setValue(const std::string& name, DWORD type, std::string data);
   bool deleteValue(const std::string& name);
+
+  // Values still in the file: the key's values are those of `segments`, read
+  // from `source` on first use. Adds to segments already pending.
+  void deferValues(const std::shared_ptr<const ValueSource>& source, const ValueSegment& segment);
+  // Extends the last segment deferred to `end`.
+  void extendDeferredValues(std::size_t end) { pending_.back().end = end; }
+  const std::vector<ValueSegment>& pendingValues() const { return pending_; }
+  // Reads pending values now.
+  void readPendingValues() const;
 
   // Names from the hive's root key (excluded) down to this key.
   std::vector<std::string> pathBelowRoot() const;
@@ -89,6 +123,8 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
       children_;
   std::vector<RegValue> values_;
   mutable std::unordered_map<std::string, std::size_t, IgnoreCaseHash, IgnoreCaseEqual> valueIndex_;
+  std::vector<ValueSegment> pending_;
+  std::shared_ptr<const ValueSource> source_;
 };
 
 // Walks `path` down from `from`; null when a key on the way is missing.
@@ -102,11 +138,16 @@ class RegTreeSink : public RegTextSink {
   RegTreeSink() = default;
   // Takes keys under `root` only.
   explicit RegTreeSink(RegKey& root) : fixedRoot_(&root) {}
+  // Takes keys under `root` only, leaving their values in the file: each key
+  // is given the segments of its value lines, to be read from `source`.
+  RegTreeSink(RegKey& root, std::shared_ptr<const ValueSource> source)
+      : fixedRoot_(&root), source_(std::move(source)) {}
 
   bool openKey(const std::vector<std::string>& path, std::string& error) override;
   bool deleteKey(const std::vector<std::string>& path, std::string& error) override;
   void setValue(const std::string& name, DWORD type, std::string data) override;
   void deleteValue(const std::string& name) override;
+  void valueLines(std::size_t begin, std::size_t end, std::size_t line) override;
 
   std::vector<const RegKey*> roots() const;
 
@@ -114,13 +155,19 @@ class RegTreeSink : public RegTextSink {
   RegKey* rootNamed(const std::string& name, std::string& error);
 
   RegKey* fixedRoot_ = nullptr;
+  std::shared_ptr<const ValueSource> source_;
   std::vector<std::shared_ptr<RegKey>> ownRoots_;
   RegKey* current_ = nullptr;
+  // Whether the current key's last segment is the one of this section.
+  bool segmentOpen_ = false;
 };
 
 // The text of a .reg file holding these trees: the header line, then every key
 // (roots only when they hold values) sorted by full path without regard to
-// case, each followed by its values in enumeration order.
-std::string formatRegTrees(const std::vector<const RegKey*>& roots);
+// case, each followed by its values in enumeration order. `valueLines`, when
+// given, receives where each key's value lines lie in the text.
+using KeySegments = std::vector<std::pair<const RegKey*, ValueSegment>>;
+std::string formatRegTrees(const std::vector<const RegKey*>& roots,
+                           KeySegments* valueLines = nullptr);
 
 }  // namespace dsnconf::posix

@@ -571,12 +571,16 @@ class Registry {
       key = findKey(target.hive->root(), path);
       if (key == nullptr) return ERROR_FILE_NOT_FOUND;
       REGSAM granted = 0;
-      return grantRights(target.root, KEY_QUERY_VALUE, granted);
+      error = grantRights(target.root, KEY_QUERY_VALUE, granted);
+      if (error != ERROR_SUCCESS) return error;
+      return target.hive->readValues(*key);
     }
     LONG error = resolve(hkey, target);
     if (error != ERROR_SUCCESS) return error;
     if ((target.rights & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-    return liveKey(target, key);
+    error = liveKey(target, key);
+    if (error != ERROR_SUCCESS) return error;
+    return target.hive->readValues(*key);
   }
 
   // The key argument of a value change, which needs KEY_SET_VALUE.
@@ -584,7 +588,9 @@ class Registry {
     LONG error = resolve(hkey, target);
     if (error != ERROR_SUCCESS) return error;
     if ((target.rights & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
-    return liveKey(target, key);
+    error = liveKey(target, key);
+    if (error != ERROR_SUCCESS) return error;
+    return target.hive->readValues(*key);
   }
 
   HKEY addHandle(Root root, View view, REGSAM rights, RegKey& key,

@@ -1,0 +1,213 @@
+#include "hive_index.h"
+
+#include <charconv>
+#include <cinttypes>
+#include <cstdio>
+
+#include "hive_text.h"
+
+namespace dsnconf::posix {
+
+namespace {
+
+constexpr std::string_view kIndexHeader = "dsnconf hive index 1\n";
+constexpr std::string_view kStampPrefix = "file ";
+constexpr std::string_view kCoversPrefix = "covers ";
+constexpr std::string_view kKeyPrefix = "k ";
+constexpr std::string_view kEndPrefix = "end ";
+
+void appendHex(std::string& out, unsigned long long value, int digits) {
+  char buffer[17];
+  std::snprintf(buffer, sizeof buffer, "%0*llx", digits, value);
+  out += buffer;
+}
+
+void appendTime(std::string& out, const timespec& time) {
+  appendHex(out, static_cast<unsigned long long>(time.tv_sec), 16);
+  out += '.';
+  appendHex(out, static_cast<unsigned long long>(time.tv_nsec), 8);
+}
+
+// Reads what the text holds up to its next `separator` (or its end) as a
+// number in `base`, and moves past the separator.
+template <typename Number>
+bool takeNumber(std::string_view& text, Number& number, char separator, int base = 10) {
+  std::size_t stop = text.find(separator);
+  std::string_view field = text.substr(0, stop);
+  if (field.empty()) return false;
+  auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), number, base);
+  if (error != std::errc() || end != field.data() + field.size()) return false;
+  text.remove_prefix(stop == std::string_view::npos ? text.size() : stop + 1);
+  return true;
+}
+
+bool takeTime(std::string_view& text, timespec& time) {
+  unsigned long long seconds = 0;
+  unsigned long long nanoseconds = 0;
+  if (!takeNumber(text, seconds, '.', 16) || !takeNumber(text, nanoseconds, ' ', 16)) return false;
+  time.tv_sec = static_cast<time_t>(seconds);
+  time.tv_nsec = static_cast<long>(nanoseconds);
+  return true;
+}
+
+// Takes one line (without its LF) off the front of `text`.
+bool takeLine(std::string_view& text, std::string_view& line) {
+  std::size_t lf = text.find('\n');
+  if (lf == std::string_view::npos) return false;
+  line = text.substr(0, lf);
+  text.remove_prefix(lf + 1);
+  return true;
+}
+
+bool takePrefix(std::string_view& line, std::string_view prefix) {
+  if (line.substr(0, prefix.size()) != prefix) return false;
+  line.remove_prefix(prefix.size());
+  return true;
+}
+
+void appendSegments(std::string& out, const std::vector<ValueSegment>& segments) {
+  if (segments.empty()) {
+    out += '-';
+    return;
+  }
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    if (i != 0) out += ',';
+    out += std::to_string(segments[i].begin);
+    out += '-';
+    out += std::to_string(segments[i].end);
+    out += '@';
+    out += std::to_string(segments[i].line);
+  }
+}
+
+bool parseSegments(std::string_view field, std::vector<ValueSegment>& segments) {
+  if (field == "-") return true;
+  while (true) {
+    ValueSegment segment;
+    std::size_t comma = field.find(',');
+    std::string_view item = field.substr(0, comma);
+    if (!takeNumber(item, segment.begin, '-') || !takeNumber(item, segment.end, '@') ||
+        !takeNumber(item, segment.line, ',') || segment.end < segment.begin) {
+      return false;
+    }
+    segments.push_back(segment);
+    if (comma == std::string_view::npos) return true;
+    field.remove_prefix(comma + 1);
+  }
+}
+
+bool parseKeyLine(std::string_view line, IndexedKey& key) {
+  if (!takePrefix(line, kKeyPrefix) || !takeNumber(line, key.depth, ' ')) return false;
+  std::size_t space = line.find(' ');
+  if (space == std::string_view::npos || !parseSegments(line.substr(0, space), key.segments)) {
+    return false;
+  }
+  key.name = std::string(line.substr(space + 1));
+  return key.depth == 0 || !key.name.empty();
+}
+
+}  // namespace
+
+FileStamp FileStamp::of(const struct stat& st) {
+  FileStamp stamp;
+  stamp.device = static_cast<unsigned long long>(st.st_dev);
+  stamp.inode = static_cast<unsigned long long>(st.st_ino);
+  stamp.size = static_cast<unsigned long long>(st.st_size);
+  stamp.modified = st.st_mtim;
+  stamp.changed = st.st_ctim;
+  return stamp;
+}
+
+bool FileStamp::operator==(const FileStamp& other) const {
+  auto same = [](const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+  };
+  return device == other.device && inode == other.inode && size == other.size &&
+         same(modified, other.modified) && same(changed, other.changed);
+}
+
+std::size_t stampLineOffset() {
+  return kIndexHeader.size();
+}
+
+std::string formatStampLine(const FileStamp& stamp) {
+  std::string fields;
+  appendHex(fields, stamp.device, 16);
+  fields += ' ';
+  appendHex(fields, stamp.inode, 16);
+  fields += ' ';
+  appendHex(fields, stamp.size, 16);
+  fields += ' ';
+  appendTime(fields, stamp.modified);
+  fields += ' ';
+  appendTime(fields, stamp.changed);
+  std::string line(kStampPrefix);
+  line += fields;
+  line += ' ';
+  appendHex(line, crc32(fields), 8);
+  line += '\n';
+  return line;
+}
+
+bool parseStampLine(std::string_view line, FileStamp& stamp) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!takePrefix(line, kStampPrefix)) return false;
+  std::size_t lastSpace = line.rfind(' ');
+  if (lastSpace == std::string_view::npos) return false;
+  std::string_view fields = line.substr(0, lastSpace);
+  std::string_view checksum = line.substr(lastSpace + 1);
+  std::uint32_t stated = 0;
+  if (!takeNumber(checksum, stated, ' ', 16) || stated != crc32(fields)) return false;
+  fields = line;
+  return takeNumber(fields, stamp.device, ' ', 16) && takeNumber(fields, stamp.inode, ' ', 16) &&
+         takeNumber(fields, stamp.size, ' ', 16) && takeTime(fields, stamp.modified) &&
+         takeTime(fields, stamp.changed);
+}
+
+std::string formatHiveIndex(const HiveIndex& index) {
+  std::string body(kCoversPrefix);
+  body += std::to_string(index.end) + ' ' + std::to_string(index.line) + ' ' +
+          std::to_string(index.journalBytes) + ' ' + std::to_string(index.keys.size()) + '\n';
+  for (const IndexedKey& key : index.keys) {
+    body += kKeyPrefix;
+    body += std::to_string(key.depth);
+    body += ' ';
+    appendSegments(body, key.segments);
+    body += ' ';
+    body += key.name;
+    body += '\n';
+  }
+  std::string text(kIndexHeader);
+  text += formatStampLine(index.stamp);
+  text += body;
+  text += kEndPrefix;
+  appendHex(text, crc32(body), 8);
+  text += '\n';
+  return text;
+}
+
+bool parseHiveIndex(std::string_view text, HiveIndex& index, const IndexedKeyVisitor& onKey) {
+  std::string_view line;
+  if (!takePrefix(text, kIndexHeader) || !takeLine(text, line) ||
+      !parseStampLine(line, index.stamp)) {
+    return false;
+  }
+  const std::string_view body = text;
+  std::size_t keyCount = 0;
+  if (!takeLine(text, line) || !takePrefix(line, kCoversPrefix) ||
+      !takeNumber(line, index.end, ' ') || !takeNumber(line, index.line, ' ') ||
+      !takeNumber(line, index.journalBytes, ' ') || !takeNumber(line, keyCount, ' ')) {
+    return false;
+  }
+  IndexedKey key;
+  for (std::size_t i = 0; i < keyCount; ++i) {
+    key.segments.clear();
+    if (!takeLine(text, line) || !parseKeyLine(line, key) || !onKey(key)) return false;
+  }
+  const std::size_t bodySize = body.size() - text.size();
+  std::uint32_t stated = 0;
+  return takeLine(text, line) && text.empty() && takePrefix(line, kEndPrefix) &&
+         takeNumber(line, stated, ' ', 16) && stated == crc32(body.substr(0, bodySize));
+}
+
+}  // namespace dsnconf::posix

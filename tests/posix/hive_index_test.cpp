@@ -1,0 +1,240 @@
+// A hive loaded through its index holds exactly what a whole read of the file gives; changes keep
+// the index current, anything else makes it stale and ignored, and a file changed in place under
+// a loaded hive fails the calls that need its values instead of giving or writing wrong data.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "hive_text.h"
+#include "reg_tree.h"
+#include "registry_fixture.h"
+
+namespace dsnconf::test {
+namespace {
+
+const std::string kHeader = "Windows Registry Editor Version 5.00\n";
+const std::string kSoftware = "[HKEY_LOCAL_MACHINE\\SOFTWARE";
+
+class HiveIndexTest : public RegistryTest {
+ protected:
+  void SetUp() override {
+    RegistryTest::SetUp();
+    posix::Hive::setIndexThreshold(0);
+  }
+
+  std::string indexPath() const { return machineHive() + ".index"; }
+
+  // The machine hive as a new process loads it, in canonical form; counts
+  // the loads that went through the index.
+  std::string load() {
+    const std::uint64_t before = posix::Hive::indexedLoads();
+    posix::Hive hive("HKEY_LOCAL_MACHINE", folder_);
+    EXPECT_EQ(hive.load(), ERROR_SUCCESS);
+    indexed_ = posix::Hive::indexedLoads() != before;
+    return posix::formatRegTrees({&hive.root()});
+  }
+
+  std::string canonicalFile() {
+    std::string canonical;
+    std::string error;
+    EXPECT_TRUE(posix::canonicalRegText(readFile(machineHive()), canonical, error)) << error;
+    return canonical;
+  }
+
+  bool indexed_ = false;
+};
+
+struct Seed {
+  const char* what;
+  std::string text;
+};
+
+std::vector<Seed> seeds() {
+  const std::string a = kSoftware + "\\A]\n";
+  const std::string b = kSoftware + "\\B]\n";
+  return {
+      {"one section per key",
+       kHeader + "\n" + a + "\"x\"=\"1\"\n\"y\"=dword:00000002\n\n" + b + "@=\"default\"\n"},
+      {"a key in several sections, comments among its values",
+       kHeader + a + "\"x\"=\"1\"\n; a comment\n\n\"y\"=\"2\"\n" + b + "\"z\"=\"3\"\n" + a +
+           "\"x\"=\"again\"\n\"y\"=-\n\"w\"=\"4\"\n"},
+      {"a key deleted with its subkeys and made again", kHeader + a + "\"x\"=\"1\"\n" + kSoftware +
+                                                            "\\A\\C]\n\"v\"=\"1\"\n" + "[-" +
+                                                            a.substr(1) + a + "\"y\"=\"2\"\n"},
+      {"hex data over continuation lines",
+       kHeader + a +
+           "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\n"
+           "  15,16,17,18,19,1a,1b,1c,1d,1e,1f\n\"m\"=hex(7):61,00,62,00,00\n"},
+      {"CRLF line ends after a UTF-8 byte-order mark",
+       "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" + kSoftware +
+           "\\A]\r\n\"x\"=\"1\"\r\n\"y\"=\"\xC3\xA9\"\r\n"},
+      {"journal entries, then one left unfinished",
+       kHeader + a + "\"x\"=\"1\"\n\"y\"=\"2\"\n" + b + "\"z\"=\"3\"\n" +
+           posix::journalEntry(a + "\"x\"=\"changed\"\n\"y\"=-\n") +
+           posix::journalEntry("[-" + b.substr(1)) + "; dsnconf journal begin\n" + a +
+           "\"x\"=\"torn\"\n"},
+      {"values of the root key and names with blanks",
+       kHeader + "[HKEY_LOCAL_MACHINE]\n\"r\"=\"root\"\n" + kSoftware +
+           "\\With Blanks]\n\"a name\"=\"a value\"\n"},
+  };
+}
+
+TEST_F(HiveIndexTest, LoadThroughTheIndexGivesWhatAWholeReadGives) {
+  for (const Seed& seed : seeds()) {
+    SCOPED_TRACE(seed.what);
+    writeFile(machineHive(), seed.text);
+    ::unlink(indexPath().c_str());
+    const std::string expected = canonicalFile();
+
+    EXPECT_EQ(load(), expected);
+    EXPECT_FALSE(indexed_);
+    EXPECT_EQ(load(), expected);
+    EXPECT_TRUE(indexed_);
+  }
+}
+
+TEST_F(HiveIndexTest, ChangesKeepTheIndexCurrent) {
+  writeFile(machineHive(), seeds()[0].text);
+  load();
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    // The last round's journal outgrows its limit: the hive is written anew.
+    if (round == 2) posix::setJournalLimitForTests(1);
+    {
+      ScopedKey key;
+      ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\A", 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, key.out()),
+                ERROR_SUCCESS);
+      ASSERT_EQ(setString(key.get(), "x", "round " + std::to_string(round)), ERROR_SUCCESS);
+      ASSERT_EQ(setString(key.get(), ("new " + std::to_string(round)).c_str(), "v"), ERROR_SUCCESS);
+      if (round == 0) {
+        ASSERT_EQ(RegDeleteValueA(key.get(), "y"), ERROR_SUCCESS);
+      }
+    }
+    restart();
+    const std::string expected = canonicalFile();
+    EXPECT_EQ(load(), expected);
+    EXPECT_TRUE(indexed_);
+  }
+  // The last round wrote the hive anew with its first change and appended its second.
+  const std::string text = readFile(machineHive());
+  EXPECT_EQ(text.find("journal begin"), text.rfind("journal begin"));
+}
+
+TEST_F(HiveIndexTest, StaleOrDamagedIndexIsIgnoredAndWrittenAnew) {
+  // Each damage gets the paths of the hive and of its index.
+  using Damage = std::function<void(const std::string&, const std::string&)>;
+  const std::vector<std::pair<const char*, Damage>> damages = {
+      {"the hive written anew by another program",
+       [](const std::string& hive, const std::string&) { writeFile(hive, seeds()[1].text); }},
+      {"an entry appended by another program",
+       [](const std::string& hive, const std::string&) {
+         std::ofstream(hive, std::ios::app)
+             << posix::journalEntry(kSoftware + "\\A]\n\"x\"=\"appended\"\n");
+       }},
+      {"the index cut short",
+       [](const std::string&, const std::string& index) {
+         writeFile(index, readFile(index).substr(0, readFile(index).size() / 2));
+       }},
+      {"one byte of a key line changed",
+       [](const std::string&, const std::string& index) {
+         std::string text = readFile(index);
+         text[text.rfind("\nk ") + 3] ^= 1;
+         writeFile(index, text);
+       }},
+      {"one byte of the stamp line changed",
+       [](const std::string&, const std::string& index) {
+         std::string text = readFile(index);
+         text[text.find("\nfile ") + 8] ^= 1;
+         writeFile(index, text);
+       }},
+      {"other text in place of the index",
+       [](const std::string&, const std::string& index) { writeFile(index, "x\n"); }},
+  };
+  for (const auto& [what, damage] : damages) {
+    SCOPED_TRACE(what);
+    writeFile(machineHive(), seeds()[0].text);
+    load();
+    damage(machineHive(), indexPath());
+    const std::string expected = canonicalFile();
+    EXPECT_EQ(load(), expected);
+    EXPECT_FALSE(indexed_);
+    EXPECT_EQ(load(), expected);
+    EXPECT_TRUE(indexed_);
+  }
+}
+
+TEST_F(HiveIndexTest, SmallAndUtf16HivesGetNoIndex) {
+  posix::Hive::setIndexThreshold(posix::Hive::kDefaultIndexThreshold);
+  writeFile(machineHive(), seeds()[0].text);
+  load();
+  EXPECT_FALSE(std::filesystem::exists(indexPath()));
+
+  posix::Hive::setIndexThreshold(0);
+  std::string utf16 = "\xFF\xFE";
+  const std::string text = seeds()[0].text;
+  for (char c : text) utf16 += std::string{c, '\0'};
+  writeFile(machineHive(), utf16);
+  const std::string expected = canonicalFile();
+  EXPECT_EQ(load(), expected);
+  EXPECT_EQ(load(), expected);
+  EXPECT_FALSE(indexed_);
+  EXPECT_FALSE(std::filesystem::exists(indexPath()));
+}
+
+// The values of a loaded hive are read when first needed; the file changing in place before then
+// (which no program of ours does) must not pass off wrong values nor let anything be written.
+TEST_F(HiveIndexTest, HiveChangedInPlaceUnderALoadedOneFailsAndIsNotWritten) {
+  const std::vector<std::pair<const char*, std::function<std::string(const std::string&)>>>
+      changes = {
+          {"cut short", [](const std::string& text) { return text.substr(0, text.size() - 20); }},
+          {"a value line overwritten",
+           [](const std::string& text) {
+             std::string changed = text;
+             changed.replace(changed.rfind("@=\"default\""), 5, "?????");
+             return changed;
+           }},
+      };
+  for (const bool throughIndex : {false, true}) {
+    for (const auto& [what, change] : changes) {
+      SCOPED_TRACE(std::string(what) + (throughIndex ? ", loaded through the index" : ""));
+      writeFile(machineHive(), seeds()[0].text);
+      if (throughIndex) load();
+      restart();
+      ScopedKey key;
+      ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\B", 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_64KEY, key.out()),
+                ERROR_SUCCESS);
+      // In place: the same file, opened for writing without being replaced.
+      const std::string changed = change(readFile(machineHive()));
+      {
+        std::fstream file(machineHive(), std::ios::in | std::ios::out | std::ios::binary);
+        file.write(changed.data(), static_cast<std::streamsize>(changed.size()));
+      }
+      if (changed.size() < seeds()[0].text.size()) {
+        ASSERT_EQ(::truncate(machineHive().c_str(), static_cast<off_t>(changed.size())), 0);
+      }
+
+      testing::internal::CaptureStderr();
+      std::string value;
+      EXPECT_EQ(getString(key.get(), "", value), ERROR_BADDB);
+      EXPECT_EQ(setString(key.get(), "new", "value"), ERROR_BADDB);
+      ScopedKey other;
+      EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\A", 0, KEY_READ | KEY_WOW64_64KEY,
+                              other.out()),
+                ERROR_BADDB);
+      const std::string err = testing::internal::GetCapturedStderr();
+      EXPECT_EQ(err.find("dsnconf: registry hive " + machineHive() + " cannot be read: "), 0u)
+          << err;
+      EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+      EXPECT_EQ(readFile(machineHive()), changed);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dsnconf::test
