@@ -31,6 +31,7 @@ mkdir -p "$out"
 
 # One benchmark: label, then the command. A mutating command gets a fresh copy
 # of the registry before every run; $prepare_from names the copy's source.
+# $prepare_each, when set, is a command run before every run instead.
 bench() {
   local size=$1 label=$2
   shift 2
@@ -38,8 +39,11 @@ bench() {
   slug=$(printf '%s' "$label" | tr -c 'A-Za-z0-9' '_')
   local prepare=()
   if [ -n "$prepare_from" ]; then
-    prepare=(--prepare "bash $repo/bench/fresh_copy.sh $prepare_from $DSNCONF_REGISTRY")
-    bash bench/fresh_copy.sh "$prepare_from" "$DSNCONF_REGISTRY"
+    prepare=(--prepare "bash $repo/bench/fresh_copy.sh $prepare_from $DSNCONF_REGISTRY $dsnconf")
+    bash bench/fresh_copy.sh "$prepare_from" "$DSNCONF_REGISTRY" "$dsnconf"
+  elif [ -n "${prepare_each:-}" ]; then
+    prepare=(--prepare "$prepare_each")
+    bash -c "$prepare_each"
   fi
   # One untimed run, which also warms the caches, sets how many runs to take:
   # odbcinst needs minutes for one data source of 10,000.
@@ -57,7 +61,11 @@ bench() {
   hyperfine -N --output=pipe --style none "${runs[@]}" "${prepare[@]}" \
     --export-csv "$out/$size-$slug.csv" "$*" >/dev/null 2>>"$out/hyperfine.log" ||
     { cat "$out/hyperfine.log" >&2; return 1; }
-  if [ -n "$prepare_from" ]; then bash bench/fresh_copy.sh "$prepare_from" "$DSNCONF_REGISTRY"; fi
+  if [ -n "$prepare_from" ]; then
+    bash bench/fresh_copy.sh "$prepare_from" "$DSNCONF_REGISTRY" "$dsnconf"
+  elif [ -n "${prepare_each:-}" ]; then
+    bash -c "$prepare_each"
+  fi
   /usr/bin/time -f %M -o "$out/$size-$slug.rss" "$@" >/dev/null
   printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/index.tsv"
   printf '  %-28s %8.1f ms\n' "$label" "$(tail -1 "$out/$size-$slug.csv" | cut -d, -f4)e3"
@@ -75,6 +83,8 @@ for size in "${sizes[@]}"; do
   # The state `reg /del` starts from: the earlier driver registered.
   bash bench/fresh_copy.sh "$master" "$registered"
   DSNCONF_REGISTRY=$registered "$dsnconf" reg /add GEN1 >/dev/null
+  # The generator writes hive files but no index; every copy gets one.
+  DSNCONF_REGISTRY=$master "$dsnconf" view /dsn "$one" >/dev/null
 
   export DSNCONF_REGISTRY=$run
   export ODBCSYSINI=$sample/unixodbc ODBCINI=$sample/unixodbc/user.ini
@@ -87,6 +97,11 @@ for size in "${sizes[@]}"; do
   bench "$size" "view /all Server" "$dsnconf" view /all Server
   bench "$size" "view /dsn ONE" "$dsnconf" view /dsn "$one"
   bench "$size" "view /dsn ONE Server" "$dsnconf" view /dsn "$one" Server
+  # The first load of hives without an index: a registry copied or edited
+  # by hand, and the generator's own files, are read whole once.
+  prepare_each="rm -f $run/*.reg.index"
+  bench "$size" "view /dsn ONE, no index yet" "$dsnconf" view /dsn "$one"
+  prepare_each=""
   bench "$size" "view /fdsn (100 keys)" "$dsnconf" view /fdsn "$dsn_file"
   bench "$size" "odbcinst -q -s" odbcinst -q -s
   bench "$size" "odbcinst -q -s -n ONE" odbcinst -q -s -n "$one"
