@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "hive_index.h"
 #include "hive_text.h"
 #include "reg_tree.h"
 
@@ -59,6 +60,78 @@ std::string checkStepwiseRead(std::string_view text, std::size_t cut, const std:
   return {};
 }
 
+// Value lines read back from the text itself, as a hive reads them back
+// from its file.
+class TextValueSource : public posix::ValueSource {
+ public:
+  explicit TextValueSource(std::string_view text) : text_(text) {}
+  void readValues(RegKey& key, const std::vector<posix::ValueSegment>& segments) const override {
+    for (const posix::ValueSegment& segment : segments) {
+      KeyValues sink(key);
+      RegParseOptions options;
+      options.expectHeader = false;
+      options.keyOpen = true;
+      options.firstLine = segment.line;
+      options.firstOffset = segment.begin;
+      if (segment.end > text_.size() ||
+          !posix::parseRegText(text_.substr(segment.begin, segment.end - segment.begin), options,
+                               sink)
+               .ok) {
+        failed = true;
+      }
+    }
+  }
+  mutable bool failed = false;
+
+ private:
+  class KeyValues : public posix::RegTextSink {
+   public:
+    explicit KeyValues(RegKey& key) : key_(key) {}
+    bool openKey(const std::vector<std::string>&, std::string&) override { return false; }
+    bool deleteKey(const std::vector<std::string>&, std::string&) override { return false; }
+    void setValue(const std::string& name, DWORD type, std::string data) override {
+      key_.setValue(name, type, std::move(data));
+    }
+    void deleteValue(const std::string& name) override { key_.deleteValue(name); }
+
+   private:
+    RegKey& key_;
+  };
+  std::string_view text_;
+};
+
+// Values left in the text and read on first use, straight from the parse
+// and through an index of it, give the state a whole read gives.
+std::string checkLazyRead(std::string_view text, const std::string& rootName,
+                          const std::string& whole) {
+  auto source = std::make_shared<const TextValueSource>(text);
+  auto lazy = std::make_shared<RegKey>(rootName, nullptr);
+  RegTreeSink sink(*lazy, source);
+  RegParseResult parsed = posix::parseRegText(text, RegParseOptions{}, sink);
+  if (!parsed.ok) return "a text read whole is refused when its values are left for later";
+
+  posix::HiveIndex index;
+  index.end = parsed.validEnd;
+  index.line = parsed.lineAtValidEnd;
+  index.journalBytes = parsed.journalBytes;
+  index.keys = posix::indexKeys(*lazy, [](const RegKey& key) { return key.pendingValues(); });
+  posix::HiveIndex readBack;
+  auto indexed = std::make_shared<RegKey>(rootName, nullptr);
+  if (!posix::readHiveIndex(posix::formatHiveIndex(index), readBack, *indexed, source)) {
+    return "an index does not read back";
+  }
+  if (readBack.end != index.end || readBack.line != index.line ||
+      readBack.journalBytes != index.journalBytes) {
+    return "an index reads back with other bounds";
+  }
+  if (posix::formatRegTrees({lazy.get()}) != whole) return "values read later give another state";
+  if (posix::formatRegTrees({indexed.get()}) != whole) {
+    return "values read through an index give another state";
+  }
+  if (source->failed) return "value lines of a key do not read back";
+  return {};
+}
+
 }  // namespace
 
 std::string checkRegText(std::string_view input) {
@@ -83,6 +156,9 @@ std::string checkRegText(std::string_view input) {
   if (roots.size() > 1) return {};
   const std::string rootName = roots.empty() ? "HKEY_CURRENT_USER" : roots[0]->name();
   const std::string whole = posix::formatRegTrees(roots);
+
+  problem = checkLazyRead(decoded.text, rootName, whole);
+  if (!problem.empty()) return problem;
 
   // Appends always begin after a complete line: cut after each line end.
   const std::string& text = decoded.text;

@@ -186,7 +186,13 @@ std::string formatHiveIndex(const HiveIndex& index) {
   return text;
 }
 
-bool parseHiveIndex(std::string_view text, HiveIndex& index, const IndexedKeyVisitor& onKey) {
+namespace {
+
+// Reads the index into `index` but for its keys, which go to `onKey` one by
+// one in index order, so that a tree is built without a copy of the keys on
+// the way.
+template <typename OnKey>
+bool parseHiveIndex(std::string_view text, HiveIndex& index, OnKey onKey) {
   std::string_view line;
   if (!takePrefix(text, kIndexHeader) || !takeLine(text, line) ||
       !parseStampLine(line, index.stamp)) {
@@ -208,6 +214,28 @@ bool parseHiveIndex(std::string_view text, HiveIndex& index, const IndexedKeyVis
   std::uint32_t stated = 0;
   return takeLine(text, line) && text.empty() && takePrefix(line, kEndPrefix) &&
          takeNumber(line, stated, ' ', 16) && stated == crc32(body.substr(0, bodySize));
+}
+
+}  // namespace
+
+bool readHiveIndex(std::string_view text, HiveIndex& index, RegKey& root,
+                   const std::shared_ptr<const ValueSource>& source) {
+  // Each key comes right after its parent or its parent's earlier subkeys:
+  // `chain` holds the last key made at every depth down to the last one.
+  std::vector<RegKey*> chain;
+  auto addKey = [&](const IndexedKey& entry) {
+    if (entry.depth > chain.size() || (entry.depth == 0) != chain.empty()) return false;
+    chain.resize(entry.depth);
+    RegKey* key = chain.empty() ? &root : &chain.back()->obtainChild(entry.name);
+    for (const ValueSegment& segment : entry.segments) {
+      // The covering line comes before the keys: index.end is known here.
+      if (segment.end > index.end) return false;
+      key->deferValues(source, segment);
+    }
+    chain.push_back(key);
+    return true;
+  };
+  return parseHiveIndex(text, index, addKey) && !chain.empty() && index.journalBytes <= index.end;
 }
 
 }  // namespace dsnconf::posix

@@ -28,7 +28,7 @@
 #include <sys/stat.h>
 
 #include <cstddef>
-#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,12 +83,12 @@ std::vector<IndexedKey> indexKeys(const RegKey& root, SegmentsOf segmentsOf) {
 
 std::string formatHiveIndex(const HiveIndex& index);
 
-// Reads an index into `index`, all but its keys, which go to `onKey` one by
-// one in index order (so that a tree is built without a copy of the keys on
-// the way). False for anything that is not a complete, intact index, or when
-// onKey refuses a key; what onKey built is then to be dropped.
-using IndexedKeyVisitor = std::function<bool(const IndexedKey& key)>;
-bool parseHiveIndex(std::string_view text, HiveIndex& index, const IndexedKeyVisitor& onKey);
+// Reads an index: fills in `index` but for its keys, and builds the keys
+// under `root`, each with the values of its segments pending on `source`.
+// False for anything that is not a complete, intact index; what was built
+// under `root` is then to be dropped.
+bool readHiveIndex(std::string_view text, HiveIndex& index, RegKey& root,
+                   const std::shared_ptr<const ValueSource>& source);
 
 // The stamp line sits at a fixed offset and has a fixed length, so that it
 // can be rewritten in place.

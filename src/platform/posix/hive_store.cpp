@@ -413,23 +413,8 @@ bool Hive::loadIndexed(int fd, const struct stat& st) {
   }
   auto root = std::make_shared<RegKey>(rootName_, nullptr);
   auto source = std::make_shared<const FileValueSource>(fd, path_);
-  // Each key comes right after its parent or its parent's earlier subkeys:
-  // `chain` holds the last key made at every depth down to the last one.
-  std::vector<RegKey*> chain;
-  auto addKey = [&](const IndexedKey& entry) {
-    if (entry.depth > chain.size() || (entry.depth == 0) != chain.empty()) return false;
-    chain.resize(entry.depth);
-    RegKey* key = chain.empty() ? root.get() : &chain.back()->obtainChild(entry.name);
-    for (const ValueSegment& segment : entry.segments) {
-      // The covering line comes before the keys: index.end is known here.
-      if (segment.end > index.end) return false;
-      key->deferValues(source, segment);
-    }
-    chain.push_back(key);
-    return true;
-  };
-  if (!parseHiveIndex(text, index, addKey) || chain.empty() ||
-      index.end > static_cast<std::size_t>(st.st_size) || index.journalBytes > index.end) {
+  if (!readHiveIndex(text, index, *root, source) ||
+      index.end > static_cast<std::size_t>(st.st_size)) {
     return false;
   }
   std::string tail;
