@@ -188,11 +188,17 @@ std::string formatHiveIndex(const HiveIndex& index) {
 
 namespace {
 
+// Where the key lines lie in an index text.
+struct KeyLines {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
 // Reads the index into `index` but for its keys, which go to `onKey` one by
-// one in index order, so that a tree is built without a copy of the keys on
-// the way.
+// one in index order.
 template <typename OnKey>
-bool parseHiveIndex(std::string_view text, HiveIndex& index, OnKey onKey) {
+bool parseHiveIndex(std::string_view text, HiveIndex& index, KeyLines& keyLines, OnKey onKey) {
+  const std::string_view whole = text;
   std::string_view line;
   if (!takePrefix(text, kIndexHeader) || !takeLine(text, line) ||
       !parseStampLine(line, index.stamp)) {
@@ -205,37 +211,148 @@ bool parseHiveIndex(std::string_view text, HiveIndex& index, OnKey onKey) {
       !takeNumber(line, index.journalBytes, ' ') || !takeNumber(line, keyCount, ' ')) {
     return false;
   }
+  keyLines.begin = whole.size() - text.size();
   IndexedKey key;
   for (std::size_t i = 0; i < keyCount; ++i) {
     key.segments.clear();
     if (!takeLine(text, line) || !parseKeyLine(line, key) || !onKey(key)) return false;
   }
+  keyLines.end = whole.size() - text.size();
   const std::size_t bodySize = body.size() - text.size();
   std::uint32_t stated = 0;
   return takeLine(text, line) && text.empty() && takePrefix(line, kEndPrefix) &&
          takeNumber(line, stated, ' ', 16) && stated == crc32(body.substr(0, bodySize));
 }
 
+// One key line as it lies in the text: its depth and fields, and where the
+// next line begins.
+struct KeyLine {
+  std::size_t depth = 0;
+  std::string_view segments;
+  std::string_view name;
+  std::size_t next = 0;
+};
+
+// Reads the key line at `at` of an index already checked whole.
+KeyLine keyLineAt(std::string_view text, std::size_t at) {
+  KeyLine key;
+  const std::size_t lf = text.find('\n', at);
+  std::string_view line = text.substr(at, lf - at);
+  key.next = lf + 1;
+  line.remove_prefix(kKeyPrefix.size());
+  takeNumber(line, key.depth, ' ');
+  const std::size_t space = line.find(' ');
+  key.segments = line.substr(0, space);
+  key.name = line.substr(space + 1);
+  return key;
+}
+
+bool sameName(std::string_view a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (foldCase(a[i]) != foldCase(b[i])) return false;
+  }
+  return true;
+}
+
+// The keys of an index checked whole, made as they are asked for. A key's
+// lines are those of its subtree, right after its own line.
+class IndexSubkeys : public SubkeySource, public std::enable_shared_from_this<IndexSubkeys> {
+ public:
+  IndexSubkeys(std::string text, std::shared_ptr<const ValueSource> values)
+      : text_(std::move(text)), values_(std::move(values)) {}
+
+  void readSubkeys(RegKey& key, std::size_t begin, std::size_t end) const override {
+    const std::size_t depth = keyLineAt(text_, begin).depth;
+    RegKey* made = nullptr;
+    std::size_t madeBegin = 0;
+    for (std::size_t at = begin; at < end;) {
+      const KeyLine line = keyLineAt(text_, at);
+      if (line.depth == depth) {
+        if (made != nullptr) deferBelow(*made, madeBegin, at);
+        // A subkey made before (found by name) keeps what it holds.
+        made = key.makeChild(std::string(line.name));
+        if (made != nullptr) deferValues(*made, line.segments);
+        madeBegin = line.next;
+      }
+      at = line.next;
+    }
+    if (made != nullptr) deferBelow(*made, madeBegin, end);
+  }
+
+  RegKey* readSubkey(RegKey& key, std::size_t begin, std::size_t end,
+                     const std::string& name) const override {
+    const std::size_t depth = keyLineAt(text_, begin).depth;
+    for (std::size_t at = begin; at < end;) {
+      const KeyLine line = keyLineAt(text_, at);
+      at = line.next;
+      if (line.depth != depth || !sameName(line.name, name)) continue;
+      // Its subtree runs to the next line no deeper than itself.
+      std::size_t below = at;
+      for (KeyLine next; below < end; below = next.next) {
+        next = keyLineAt(text_, below);
+        if (next.depth <= depth) break;
+      }
+      RegKey* made = key.makeChild(std::string(line.name));
+      if (made == nullptr) return nullptr;
+      deferValues(*made, line.segments);
+      deferBelow(*made, at, below);
+      return made;
+    }
+    return nullptr;
+  }
+
+  // The values and subkeys of a key made from a line.
+  void deferValues(RegKey& key, std::string_view field) const {
+    std::vector<ValueSegment> segments;
+    parseSegments(field, segments);
+    for (const ValueSegment& segment : segments) key.deferValues(values_, segment);
+  }
+
+  void deferBelow(RegKey& key, std::size_t begin, std::size_t end) const {
+    // Most keys (a data source's) have no subkeys and need no source.
+    if (begin < end) key.deferSubkeys(shared_from_this(), begin, end);
+  }
+
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+  std::shared_ptr<const ValueSource> values_;
+};
+
 }  // namespace
 
-bool readHiveIndex(std::string_view text, HiveIndex& index, RegKey& root,
+bool readHiveIndex(std::string text, HiveIndex& index, RegKey& root,
                    const std::shared_ptr<const ValueSource>& source) {
-  // Each key comes right after its parent or its parent's earlier subkeys:
-  // `chain` holds the last key made at every depth down to the last one.
-  std::vector<RegKey*> chain;
-  auto addKey = [&](const IndexedKey& entry) {
-    if (entry.depth > chain.size() || (entry.depth == 0) != chain.empty()) return false;
-    chain.resize(entry.depth);
-    RegKey* key = chain.empty() ? &root : &chain.back()->obtainChild(entry.name);
+  // Every line is checked now, so that keys made later are made from lines
+  // known to be sound: depths go down at most one step at a time, from the
+  // root at depth 0 (which comes first and once), and values lie in the part
+  // of the file the index covers.
+  std::size_t keys = 0;
+  std::size_t lastDepth = 0;
+  auto checkKey = [&](const IndexedKey& entry) {
+    if ((entry.depth == 0) != (keys == 0) || (keys != 0 && entry.depth > lastDepth + 1)) {
+      return false;
+    }
     for (const ValueSegment& segment : entry.segments) {
       // The covering line comes before the keys: index.end is known here.
       if (segment.end > index.end) return false;
-      key->deferValues(source, segment);
     }
-    chain.push_back(key);
+    lastDepth = entry.depth;
+    ++keys;
     return true;
   };
-  return parseHiveIndex(text, index, addKey) && !chain.empty() && index.journalBytes <= index.end;
+  KeyLines keyLines;
+  if (!parseHiveIndex(text, index, keyLines, checkKey) || keys == 0 ||
+      index.journalBytes > index.end) {
+    return false;
+  }
+  auto subkeys = std::make_shared<const IndexSubkeys>(std::move(text), source);
+  const KeyLine rootLine = keyLineAt(subkeys->text(), keyLines.begin);
+  subkeys->deferValues(root, rootLine.segments);
+  subkeys->deferBelow(root, rootLine.next, keyLines.end);
+  return true;
 }
 
 }  // namespace dsnconf::posix

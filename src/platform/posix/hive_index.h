@@ -87,7 +87,9 @@ std::string formatHiveIndex(const HiveIndex& index);
 // under `root`, each with the values of its segments pending on `source`.
 // False for anything that is not a complete, intact index; what was built
 // under `root` is then to be dropped.
-bool readHiveIndex(std::string_view text, HiveIndex& index, RegKey& root,
+// The index is checked whole, but keys below the root are made only when
+// first asked for (see SubkeySource).
+bool readHiveIndex(std::string text, HiveIndex& index, RegKey& root,
                    const std::shared_ptr<const ValueSource>& source);
 
 // The stamp line sits at a fixed offset and has a fixed length, so that it

@@ -413,7 +413,7 @@ bool Hive::loadIndexed(int fd, const struct stat& st) {
   }
   auto root = std::make_shared<RegKey>(rootName_, nullptr);
   auto source = std::make_shared<const FileValueSource>(fd, path_);
-  if (!readHiveIndex(text, index, *root, source) ||
+  if (!readHiveIndex(std::move(text), index, *root, source) ||
       index.end > static_cast<std::size_t>(st.st_size)) {
     return false;
   }

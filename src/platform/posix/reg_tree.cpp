@@ -35,16 +35,45 @@ std::size_t IgnoreCaseHash::operator()(const std::string& name) const {
 
 RegKey* RegKey::findChild(const std::string& name) const {
   auto it = children_.find(name);
-  return it == children_.end() ? nullptr : it->second.get();
+  if (it != children_.end()) return it->second.get();
+  // A pending subkey of that name is made alone: a lookup among thousands
+  // of data sources makes the one it finds.
+  if (!subkeySource_) return nullptr;
+  return subkeySource_->readSubkey(const_cast<RegKey&>(*this), subkeysBegin_, subkeysEnd_, name);
 }
 
 RegKey& RegKey::obtainChild(const std::string& name) {
+  // No pending subkey has the name once findChild found none.
+  RegKey* found = findChild(name);
+  return found != nullptr ? *found : *makeChild(name);
+}
+
+RegKey* RegKey::makeChild(const std::string& name) {
   auto [it, inserted] = children_.try_emplace(name);
-  if (inserted) it->second = std::make_shared<RegKey>(name, this);
-  return *it->second;
+  if (!inserted) return nullptr;
+  it->second = std::make_shared<RegKey>(name, this);
+  return it->second.get();
+}
+
+void RegKey::deferSubkeys(std::shared_ptr<const SubkeySource> source, std::size_t begin,
+                          std::size_t end) {
+  subkeySource_ = std::move(source);
+  subkeysBegin_ = begin;
+  subkeysEnd_ = end;
+}
+
+void RegKey::readPendingSubkeys() const {
+  if (!subkeySource_) return;
+  // As for values: keys are only ever made as mutable objects.
+  auto& self = const_cast<RegKey&>(*this);
+  std::shared_ptr<const SubkeySource> source = std::move(self.subkeySource_);
+  self.subkeySource_.reset();
+  source->readSubkeys(self, subkeysBegin_, subkeysEnd_);
 }
 
 void RegKey::removeChild(const std::string& name) {
+  // Every subkey is made first, so that none that is removed stays pending.
+  readPendingSubkeys();
   auto it = children_.find(name);
   if (it == children_.end()) return;
   it->second->markDeleted();
@@ -52,6 +81,7 @@ void RegKey::removeChild(const std::string& name) {
 }
 
 std::vector<const RegKey*> RegKey::children() const {
+  readPendingSubkeys();
   std::vector<const RegKey*> result;
   result.reserve(children_.size());
   for (const auto& entry : children_) result.push_back(entry.second.get());
@@ -61,6 +91,8 @@ std::vector<const RegKey*> RegKey::children() const {
 void RegKey::markDeleted() {
   deleted_ = true;
   parent_ = nullptr;
+  // Subkeys never made are gone with it; nothing can hold them.
+  subkeySource_.reset();
   for (auto& entry : children_) entry.second->markDeleted();
 }
 

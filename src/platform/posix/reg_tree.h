@@ -62,6 +62,20 @@ class ValueSource {
   virtual void readValues(RegKey& key, const std::vector<ValueSegment>& segments) const = 0;
 };
 
+// Where the subkeys of keys read lazily come from: an index of the hive
+// lists every key, and a key's subkeys are made only when first asked for,
+// one by one when looked up by name.
+class SubkeySource {
+ public:
+  virtual ~SubkeySource() = default;
+  // Makes every subkey of `key` that lies in `lines` (the part of the source
+  // below `key`) and that `key` does not hold yet.
+  virtual void readSubkeys(RegKey& key, std::size_t begin, std::size_t end) const = 0;
+  // Makes the subkey `name` if it lies in those lines; null when none does.
+  virtual RegKey* readSubkey(RegKey& key, std::size_t begin, std::size_t end,
+                             const std::string& name) const = 0;
+};
+
 class RegKey : public std::enable_shared_from_this<RegKey> {
  public:
   RegKey(std::string name, RegKey* parent) : name_(std::move(name)), parent_(parent) {}
@@ -77,7 +91,10 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   RegKey* findChild(const std::string& name) const;
   // The existing subkey of that name, or a new one.
   RegKey& obtainChild(const std::string& name);
-  bool hasChildren() const { return !children_.empty(); }
+  bool hasChildren() const {
+    readPendingSubkeys();
+    return !children_.empty();
+  }
   // Removes the subkey with everything below it.
   void removeChild(const std::string& name);
   // Subkeys in no particular order.
@@ -101,6 +118,13 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   // Reads pending values now.
   void readPendingValues() const;
 
+  // Subkeys still in a source: the key's subkeys are those of lines
+  // [begin, end) of `source`, made on first use.
+  void deferSubkeys(std::shared_ptr<const SubkeySource> source, std::size_t begin, std::size_t end);
+  // Makes a subkey without reading pending ones, for a SubkeySource making
+  // the subkeys it lists; null when the key holds one of the name already.
+  RegKey* makeChild(const std::string& name);
+
   // Names from the hive's root key (excluded) down to this key.
   std::vector<std::string> pathBelowRoot() const;
   // "HKEY_LOCAL_MACHINE\SOFTWARE\..." as a .reg section names it.
@@ -115,6 +139,7 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
 
   std::ptrdiff_t valuePosition(const std::string& name) const;
   void markDeleted();
+  void readPendingSubkeys() const;
 
   std::string name_;
   RegKey* parent_;
@@ -125,6 +150,9 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   mutable std::unordered_map<std::string, std::size_t, IgnoreCaseHash, IgnoreCaseEqual> valueIndex_;
   std::vector<ValueSegment> pending_;
   std::shared_ptr<const ValueSource> source_;
+  std::size_t subkeysBegin_ = 0;
+  std::size_t subkeysEnd_ = 0;
+  std::shared_ptr<const SubkeySource> subkeySource_;
 };
 
 // Walks `path` down from `from`; null when a key on the way is missing.
