@@ -97,6 +97,42 @@ TEST_F(HiveIndexTest, LoadThroughTheIndexGivesWhatAWholeReadGives) {
   }
 }
 
+// Keys below the root are made from the index as they are asked for: by name one at a time, or
+// all at once. Any mix gives the tree a whole read gives.
+TEST_F(HiveIndexTest, KeysMadeOneByOneOrAllAtOnceGiveTheWholeTree) {
+  const std::string text = kHeader + kSoftware + "\\A]\n\"a\"=\"1\"\n" + kSoftware +
+                           "\\A\\Deep\\Deeper]\n\"d\"=\"2\"\n" + kSoftware + "\\A\\Sibling]\n" +
+                           kSoftware + "\\B]\n\"b\"=\"3\"\n" + kSoftware +
+                           "\\B\\A]\n\"ba\"=\"4\"\n" + kSoftware + "\\C d]\n\"c\"=\"5\"\n";
+  writeFile(machineHive(), text);
+  const std::string expected = canonicalFile();
+  posix::Hive whole("HKEY_LOCAL_MACHINE", folder_);
+  ASSERT_EQ(whole.load(), ERROR_SUCCESS);
+  ASSERT_EQ(posix::formatRegTrees({&whole.root()}), expected);
+
+  const std::vector<std::vector<std::string>> lookups = {
+      {"software", "a", "DEEP", "deeper"}, {"SOFTWARE", "B", "A"},  {"SOFTWARE", "C D"},
+      {"SOFTWARE", "A", "Sibling"},        {"SOFTWARE", "Missing"}, {"SOFTWARE", "A", "Deeper"},
+  };
+  for (const auto& path : lookups) {
+    SCOPED_TRACE(path.back());
+    const std::uint64_t before = posix::Hive::indexedLoads();
+    posix::Hive hive("HKEY_LOCAL_MACHINE", folder_);
+    ASSERT_EQ(hive.load(), ERROR_SUCCESS);
+    EXPECT_EQ(posix::Hive::indexedLoads(), before + 1);
+    posix::RegKey* found = posix::findKey(hive.root(), path);
+    posix::RegKey* wanted = posix::findKey(whole.root(), path);
+    ASSERT_EQ(found == nullptr, wanted == nullptr);
+    if (found != nullptr) {
+      EXPECT_EQ(found->fullPath(), wanted->fullPath());
+      EXPECT_EQ(found->values().size(), wanted->values().size());
+      // The key found is the one a change goes to, not a second of the name.
+      EXPECT_EQ(&found->parent()->obtainChild(path.back()), found);
+    }
+    EXPECT_EQ(posix::formatRegTrees({&hive.root()}), expected);
+  }
+}
+
 TEST_F(HiveIndexTest, ChangesKeepTheIndexCurrent) {
   writeFile(machineHive(), seeds()[0].text);
   load();
