@@ -7,5 +7,5 @@ set -euo pipefail
 rm -rf -- "$2"
 cp -r -- "$1" "$2"
 if [ $# -ge 3 ]; then
-  DSNCONF_REGISTRY=$2 "$3" view /dsn "(warming up)" >/dev/null 2>&1 || true
+  DSNCONF_REGISTRY=$2 "$3" view /dsn WarmUp >/dev/null 2>&1 || true
 fi
