@@ -485,21 +485,21 @@ void Hive::storeIndex(const HiveIndex& index) {
   }
 }
 
-bool Hive::indexDescribes(const struct stat& st) const {
-  if (!indexWanted(st.st_size)) return false;
-  FileDescriptor fd(::open(indexPath_.c_str(), O_RDONLY | O_CLOEXEC));
+int Hive::openIndexDescribing(const struct stat& st) const {
+  if (!indexWanted(st.st_size)) return -1;
+  FileDescriptor fd(::open(indexPath_.c_str(), O_RDWR | O_CLOEXEC));
   std::string line;
   FileStamp stamp;
   const std::size_t length = formatStampLine(stamp).size();
-  return fd.valid() && readRange(fd.get(), static_cast<off_t>(stampLineOffset()), length, line) &&
-         parseStampLine(line, stamp) && stamp == FileStamp::of(st);
+  if (fd.valid() && readRange(fd.get(), static_cast<off_t>(stampLineOffset()), length, line) &&
+      parseStampLine(line, stamp) && stamp == FileStamp::of(st)) {
+    return fd.release();
+  }
+  return -1;
 }
 
-void Hive::restampIndex(const struct stat& st) const {
-  FileDescriptor fd(::open(indexPath_.c_str(), O_WRONLY | O_CLOEXEC));
-  if (fd.valid()) {
-    writeAt(fd.get(), static_cast<off_t>(stampLineOffset()), formatStampLine(FileStamp::of(st)));
-  }
+void Hive::restampIndex(int indexFd, const struct stat& st) {
+  writeAt(indexFd, static_cast<off_t>(stampLineOffset()), formatStampLine(FileStamp::of(st)));
 }
 
 LONG Hive::reloadWhole() {
@@ -671,7 +671,7 @@ LONG Hive::append(const std::string& body) {
   const auto end = static_cast<off_t>(consumedEnd_);
   // An index that describes the file now goes on describing it once the
   // entry is appended: the entry lies past what the index covers.
-  const bool indexed = indexDescribes(st);
+  FileDescriptor index(openIndexDescribing(st));
   // Whatever lies past what was read is an entry some process left unfinished.
   if (st.st_size > end && ::ftruncate(fd.get(), end) != 0) return errorFromErrno(errno, true);
   // Once written, the entry is in the file for every process, also if this
@@ -688,7 +688,7 @@ LONG Hive::append(const std::string& body) {
     return errorFromErrno(error, true);
   }
   if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);
-  if (indexed) restampIndex(st);
+  if (index.valid()) restampIndex(index.get(), st);
   remember(st);
   rememberTail(tail_ + entry);
   consumedEnd_ += entry.size();

@@ -99,8 +99,10 @@ class Hive {
   void indexAfterRead(const struct stat& st);
   void indexAfterRewrite(const KeySegments& valueLines);
   void storeIndex(const HiveIndex& index);
-  bool indexDescribes(const struct stat& st) const;
-  void restampIndex(const struct stat& st) const;
+  // The index open for writing when it describes the file in state `st`,
+  // else -1.
+  int openIndexDescribing(const struct stat& st) const;
+  static void restampIndex(int indexFd, const struct stat& st);
   bool valuesUnreadable() const;
   LONG reloadWhole();
   LONG readAppended();

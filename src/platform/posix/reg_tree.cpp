@@ -36,10 +36,19 @@ std::size_t IgnoreCaseHash::operator()(const std::string& name) const {
 RegKey* RegKey::findChild(const std::string& name) const {
   auto it = children_.find(name);
   if (it != children_.end()) return it->second.get();
-  // A pending subkey of that name is made alone: a lookup among thousands
-  // of data sources makes the one it finds.
   if (!subkeySource_) return nullptr;
-  return subkeySource_->readSubkey(const_cast<RegKey&>(*this), subkeysBegin_, subkeysEnd_, name);
+  // The first lookup makes the pending subkey of that name alone: a command
+  // that wants one data source of thousands makes just that one. A key
+  // looked up in again makes all its subkeys at once, so that a walk over
+  // every data source makes each one once instead of searching each time.
+  auto& self = const_cast<RegKey&>(*this);
+  if (!lookedUpInSource_) {
+    self.lookedUpInSource_ = true;
+    return subkeySource_->readSubkey(self, subkeysBegin_, subkeysEnd_, name);
+  }
+  readPendingSubkeys();
+  it = children_.find(name);
+  return it == children_.end() ? nullptr : it->second.get();
 }
 
 RegKey& RegKey::obtainChild(const std::string& name) {

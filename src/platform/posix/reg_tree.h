@@ -153,6 +153,8 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   std::size_t subkeysBegin_ = 0;
   std::size_t subkeysEnd_ = 0;
   std::shared_ptr<const SubkeySource> subkeySource_;
+  // Whether a subkey was looked up by name in the source already.
+  bool lookedUpInSource_ = false;
 };
 
 // Walks `path` down from `from`; null when a key on the way is missing.
