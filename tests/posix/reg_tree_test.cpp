@@ -1,9 +1,11 @@
 // Value lookups of the in-memory tree stay exact whether a key is small and
-// scanned or large and indexed, through replacements and deletions.
+// scanned or large and indexed, through replacements and deletions; subkeys
+// left in a source are made once each, whatever order lookups come in.
 #include "reg_tree.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,66 @@ TEST(RegTree, LookupsStayExactAcrossKeySizes) {
     ASSERT_NE(key.findValue("NEW"), nullptr);
     EXPECT_EQ(key.findValue("NEW")->data, "fourth");
     EXPECT_EQ(key.findValue("Missing"), nullptr);
+  }
+}
+
+// Subkeys "S0".."S9", counting how often it is asked.
+class CountingSubkeys : public SubkeySource {
+ public:
+  void readSubkeys(RegKey& key, std::size_t, std::size_t) const override {
+    ++wholeReads;
+    for (int i = 0; i < 10; ++i) key.makeChild("S" + std::to_string(i));
+  }
+  RegKey* readSubkey(RegKey& key, std::size_t, std::size_t,
+                     const std::string& name) const override {
+    ++singleReads;
+    for (int i = 0; i < 10; ++i) {
+      if (upper(name) == "S" + std::to_string(i)) return key.makeChild("S" + std::to_string(i));
+    }
+    return nullptr;
+  }
+  mutable int singleReads = 0;
+  mutable int wholeReads = 0;
+};
+
+TEST(RegTree, PendingSubkeysAreMadeOnceWhateverTheLookups) {
+  struct Step {
+    const char* lookup;  // null: every subkey is asked for
+    bool found;
+    int singleReads;
+    int wholeReads;
+  };
+  // The first lookup makes one subkey; the next makes them all, so that a walk
+  // over thousands does not search the source once per subkey.
+  const std::vector<std::vector<Step>> scripts = {
+      {{"s3", true, 1, 0}, {"S3", true, 1, 0}, {"S4", true, 1, 1}, {"S9", true, 1, 1}},
+      {{"Missing", false, 1, 0}, {"s5", true, 1, 1}, {"Missing", false, 1, 1}},
+      {{"S2", true, 1, 0}, {nullptr, true, 1, 1}, {"S2", true, 1, 1}},
+      {{nullptr, true, 0, 1}, {"S1", true, 0, 1}},
+  };
+  for (std::size_t n = 0; n < scripts.size(); ++n) {
+    SCOPED_TRACE(n);
+    auto source = std::make_shared<CountingSubkeys>();
+    auto root = std::make_shared<RegKey>("HKEY_LOCAL_MACHINE", nullptr);
+    root->deferSubkeys(source, 0, 1);
+    RegKey* first = nullptr;
+    for (const Step& step : scripts[n]) {
+      SCOPED_TRACE(step.lookup != nullptr ? step.lookup : "every subkey");
+      if (step.lookup == nullptr) {
+        EXPECT_EQ(root->children().size(), 10u);
+      } else {
+        RegKey* found = root->findChild(step.lookup);
+        EXPECT_EQ(found != nullptr, step.found);
+        if (found != nullptr && first == nullptr) first = found;
+      }
+      EXPECT_EQ(source->singleReads, step.singleReads);
+      EXPECT_EQ(source->wholeReads, step.wholeReads);
+    }
+    // A subkey made alone is the one kept when all are made.
+    if (first != nullptr) {
+      EXPECT_EQ(root->findChild(first->name()), first);
+    }
+    EXPECT_EQ(root->children().size(), 10u);
   }
 }
 
