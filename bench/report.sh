@@ -16,7 +16,7 @@ function ms(seconds) { return sprintf("%.1f", seconds * 1000) }
 function ratio(a, b,   r) {
   if (b <= 0) return "–"
   r = a / b
-  return sprintf(r < 0.1 ? "%.3f×" : (r < 10 ? "%.1f×" : "%.0f×"), r)
+  return sprintf(r < 0.01 ? "%.2g×" : (r < 0.1 ? "%.3f×" : (r < 10 ? "%.1f×" : "%.0f×")), r)
 }
 {
   size = $1; label = $2; slug = $3

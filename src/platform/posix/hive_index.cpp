@@ -247,6 +247,20 @@ KeyLine keyLineAt(std::string_view text, std::size_t at) {
   return key;
 }
 
+// The depth of the key line at `at`, and where the next line begins: all a
+// walk past other keys' lines needs.
+std::size_t depthAt(std::string_view text, std::size_t at) {
+  std::size_t depth = 0;
+  for (std::size_t i = at + kKeyPrefix.size(); text[i] != ' '; ++i) {
+    depth = depth * 10 + static_cast<std::size_t>(text[i] - '0');
+  }
+  return depth;
+}
+
+std::size_t nextLineAt(std::string_view text, std::size_t at) {
+  return text.find('\n', at) + 1;
+}
+
 bool sameName(std::string_view a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -263,40 +277,35 @@ class IndexSubkeys : public SubkeySource, public std::enable_shared_from_this<In
       : text_(std::move(text)), values_(std::move(values)) {}
 
   void readSubkeys(RegKey& key, std::size_t begin, std::size_t end) const override {
-    const std::size_t depth = keyLineAt(text_, begin).depth;
+    const std::size_t depth = depthAt(text_, begin);
     RegKey* made = nullptr;
     std::size_t madeBegin = 0;
-    for (std::size_t at = begin; at < end;) {
+    for (std::size_t at = begin; at < end; at = nextLineAt(text_, at)) {
+      if (depthAt(text_, at) != depth) continue;
+      if (made != nullptr) deferBelow(*made, madeBegin, at);
       const KeyLine line = keyLineAt(text_, at);
-      if (line.depth == depth) {
-        if (made != nullptr) deferBelow(*made, madeBegin, at);
-        // A subkey made before (found by name) keeps what it holds.
-        made = key.makeChild(std::string(line.name));
-        if (made != nullptr) deferValues(*made, line.segments);
-        madeBegin = line.next;
-      }
-      at = line.next;
+      // A subkey made before (found by name) keeps what it holds.
+      made = key.makeChild(std::string(line.name));
+      if (made != nullptr) deferValues(*made, line.segments);
+      madeBegin = line.next;
     }
     if (made != nullptr) deferBelow(*made, madeBegin, end);
   }
 
   RegKey* readSubkey(RegKey& key, std::size_t begin, std::size_t end,
                      const std::string& name) const override {
-    const std::size_t depth = keyLineAt(text_, begin).depth;
-    for (std::size_t at = begin; at < end;) {
+    const std::size_t depth = depthAt(text_, begin);
+    for (std::size_t at = begin; at < end; at = nextLineAt(text_, at)) {
+      if (depthAt(text_, at) != depth) continue;
       const KeyLine line = keyLineAt(text_, at);
-      at = line.next;
-      if (line.depth != depth || !sameName(line.name, name)) continue;
+      if (!sameName(line.name, name)) continue;
       // Its subtree runs to the next line no deeper than itself.
-      std::size_t below = at;
-      for (KeyLine next; below < end; below = next.next) {
-        next = keyLineAt(text_, below);
-        if (next.depth <= depth) break;
-      }
+      std::size_t below = line.next;
+      while (below < end && depthAt(text_, below) > depth) below = nextLineAt(text_, below);
       RegKey* made = key.makeChild(std::string(line.name));
       if (made == nullptr) return nullptr;
       deferValues(*made, line.segments);
-      deferBelow(*made, at, below);
+      deferBelow(*made, line.next, below);
       return made;
     }
     return nullptr;
