@@ -123,6 +123,18 @@ TEST(HiveText, ParseReportsWhereTheTailBegins) {
   EXPECT_EQ(whole.validEnd, base.size() + entry.size());
   EXPECT_EQ(whole.lineAtValidEnd, 7u);
   EXPECT_EQ(whole.journalBytes, entry.size());
+
+  // A reader may see an append cut anywhere, also inside its first line: the
+  // tail begins where the entry does, so that reading on from there meets a
+  // whole line.
+  for (std::size_t cut = 1; cut < entry.size(); ++cut) {
+    RegParseResult torn = parseRegText(base + entry + entry.substr(0, cut), {}, sink);
+    ASSERT_TRUE(torn.ok) << "cut at " << cut;
+    EXPECT_EQ(torn.validEnd, base.size() + entry.size()) << "cut at " << cut;
+  }
+  // The last line of a file written by hand counts without its line end.
+  const std::string unterminated = base + "\"x\"=\"1\"";
+  EXPECT_EQ(parseRegText(unterminated, {}, sink).validEnd, unterminated.size());
 }
 
 TEST(HiveText, DamagedTextIsRefusedWithItsLineNumber) {

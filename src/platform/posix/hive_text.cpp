@@ -410,6 +410,13 @@ bool isJournalBegin(std::string_view content) {
   return trim(content) == kJournalBegin;
 }
 
+// A last line without its end that could be the begin line of an entry still
+// being written: a reader sees an append as far as the writer has got.
+bool mayBeTornJournalBegin(const Line& line) {
+  std::string_view content = trimLeft(line.content);
+  return !line.terminated && !content.empty() && kJournalBegin.substr(0, content.size()) == content;
+}
+
 // The checksum an end line states, or false when the line is no end line.
 bool journalEndChecksum(std::string_view content, std::uint32_t& checksum) {
   content = trim(content);
@@ -611,7 +618,7 @@ RegParseResult parseRegText(std::string_view text, const RegParseOptions& option
   markValid();
 
   while (cursor.next(line)) {
-    if (isJournalBegin(line.content)) {
+    if (isJournalBegin(line.content) || mayBeTornJournalBegin(line)) {
       // A begin line cut short by an interrupted write is the start of the
       // unfinished tail as well.
       EntryOutcome outcome = EntryOutcome::Unfinished;
