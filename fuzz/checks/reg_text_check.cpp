@@ -67,15 +67,9 @@ class TextValueSource : public posix::ValueSource {
   explicit TextValueSource(std::string_view text) : text_(text) {}
   void readValues(RegKey& key, const std::vector<posix::ValueSegment>& segments) const override {
     for (const posix::ValueSegment& segment : segments) {
-      KeyValues sink(key);
-      RegParseOptions options;
-      options.expectHeader = false;
-      options.keyOpen = true;
-      options.firstLine = segment.line;
-      options.firstOffset = segment.begin;
       if (segment.end > text_.size() ||
-          !posix::parseRegText(text_.substr(segment.begin, segment.end - segment.begin), options,
-                               sink)
+          !posix::readValueLines(key, text_.substr(segment.begin, segment.end - segment.begin),
+                                 segment)
                .ok) {
         failed = true;
       }
@@ -84,19 +78,6 @@ class TextValueSource : public posix::ValueSource {
   mutable bool failed = false;
 
  private:
-  class KeyValues : public posix::RegTextSink {
-   public:
-    explicit KeyValues(RegKey& key) : key_(key) {}
-    bool openKey(const std::vector<std::string>&, std::string&) override { return false; }
-    bool deleteKey(const std::vector<std::string>&, std::string&) override { return false; }
-    void setValue(const std::string& name, DWORD type, std::string data) override {
-      key_.setValue(name, type, std::move(data));
-    }
-    void deleteValue(const std::string& name) override { key_.deleteValue(name); }
-
-   private:
-    RegKey& key_;
-  };
   std::string_view text_;
 };
 

@@ -164,26 +164,6 @@ class CheckingSink : public RegTextSink {
   const std::string& rootName_;
 };
 
-// Takes the value lines of one key read back from the file.
-class KeyValuesSink : public RegTextSink {
- public:
-  explicit KeyValuesSink(RegKey& key) : key_(key) {}
-  bool openKey(const std::vector<std::string>&, std::string& error) override {
-    error = "key line among the value lines of a key";
-    return false;
-  }
-  bool deleteKey(const std::vector<std::string>& path, std::string& error) override {
-    return openKey(path, error);
-  }
-  void setValue(const std::string& name, DWORD type, std::string data) override {
-    key_.setValue(name, type, std::move(data));
-  }
-  void deleteValue(const std::string& name) override { key_.deleteValue(name); }
-
- private:
-  RegKey& key_;
-};
-
 void reportUnreadable(const std::string& path, const std::string& why) {
   std::fprintf(stderr, "dsnconf: registry hive %s cannot be read: %s\n", path.c_str(), why.c_str());
   std::fflush(stderr);
@@ -211,13 +191,7 @@ class FileValueSource : public ValueSource {
         return failed(std::strerror(errno));
       }
       if (bytes.size() != length) return failed("the file is shorter than when it was read");
-      KeyValuesSink sink(key);
-      RegParseOptions options;
-      options.expectHeader = false;
-      options.keyOpen = true;
-      options.firstLine = segment.line;
-      options.firstOffset = segment.begin;
-      RegParseResult parsed = parseRegText(bytes, options, sink);
+      RegParseResult parsed = readValueLines(key, bytes, segment);
       if (!parsed.ok) return failed(parsed.error);
     }
   }

@@ -187,6 +187,40 @@ std::string RegKey::fullPath() const {
   return path;
 }
 
+namespace {
+
+// Takes the value lines of one key.
+class KeyValuesSink : public RegTextSink {
+ public:
+  explicit KeyValuesSink(RegKey& key) : key_(key) {}
+  bool openKey(const std::vector<std::string>&, std::string& error) override {
+    error = "key line among the value lines of a key";
+    return false;
+  }
+  bool deleteKey(const std::vector<std::string>& path, std::string& error) override {
+    return openKey(path, error);
+  }
+  void setValue(const std::string& name, DWORD type, std::string data) override {
+    key_.setValue(name, type, std::move(data));
+  }
+  void deleteValue(const std::string& name) override { key_.deleteValue(name); }
+
+ private:
+  RegKey& key_;
+};
+
+}  // namespace
+
+RegParseResult readValueLines(RegKey& key, std::string_view lines, const ValueSegment& segment) {
+  KeyValuesSink sink(key);
+  RegParseOptions options;
+  options.expectHeader = false;
+  options.keyOpen = true;
+  options.firstLine = segment.line;
+  options.firstOffset = segment.begin;
+  return parseRegText(lines, options, sink);
+}
+
 RegKey* findKey(RegKey& from, const std::vector<std::string>& path) {
   RegKey* key = &from;
   for (const std::string& name : path) {

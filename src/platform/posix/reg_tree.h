@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -156,6 +157,10 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   // Whether a subkey was looked up by name in the source already.
   bool lookedUpInSource_ = false;
 };
+
+// Applies the value lines of one segment to `key`: `lines` holds the
+// segment's bytes. Returns the parse's result, whose error names the line.
+RegParseResult readValueLines(RegKey& key, std::string_view lines, const ValueSegment& segment);
 
 // Walks `path` down from `from`; null when a key on the way is missing.
 RegKey* findKey(RegKey& from, const std::vector<std::string>& path);
