@@ -161,6 +161,42 @@ TEST_F(HiveIndexTest, ChangesKeepTheIndexCurrent) {
   EXPECT_EQ(text.find("journal begin"), text.rfind("journal begin"));
 }
 
+// Entries appended after the index was written are parsed at every load, until they are many:
+// then a load reads the file whole and indexes them too.
+TEST_F(HiveIndexTest, LongJournalPastTheIndexIsIndexedAnew) {
+  // A hive larger than its journal will grow, so that no change rewrites it.
+  std::string text = kHeader + kSoftware + "\\Padding]\n";
+  for (int i = 0; text.size() < 600 * 1024; ++i) {
+    text += "\"Pad" + std::to_string(i) + "\"=\"" + std::string(200, 'p') + "\"\n";
+  }
+  writeFile(machineHive(), text + seeds()[0].text.substr(kHeader.size()));
+  load();
+  const std::size_t indexed = readFile(machineHive()).size();
+  {
+    ScopedKey key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\A", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                            key.out()),
+              ERROR_SUCCESS);
+    // Entries of a little over 1 KB each: 300 KB past the index.
+    for (int change = 0; change < 300; ++change) {
+      ASSERT_EQ(setString(key.get(), "x", std::string(1000, static_cast<char>('a' + change % 26))),
+                ERROR_SUCCESS);
+    }
+  }
+  ASSERT_GT(readFile(machineHive()).size(), indexed + 256 * 1024);
+  restart();
+  const std::string expected = canonicalFile();
+  EXPECT_NE(readFile(machineHive()).find("journal begin"), std::string::npos);
+  EXPECT_EQ(load(), expected);
+  EXPECT_FALSE(indexed_);
+  EXPECT_EQ(load(), expected);
+  EXPECT_TRUE(indexed_);
+  // The new index covers the whole file, journal and all.
+  const std::string index = readFile(indexPath());
+  EXPECT_NE(index.find("\ncovers " + std::to_string(readFile(machineHive()).size()) + " "),
+            std::string::npos);
+}
+
 TEST_F(HiveIndexTest, StaleOrDamagedIndexIsIgnoredAndWrittenAnew) {
   // Each damage gets the paths of the hive and of its index.
   using Damage = std::function<void(const std::string&, const std::string&)>;

@@ -23,6 +23,9 @@ namespace {
 // Bytes kept from just before the end of what was read.
 constexpr std::size_t kTailBytes = 64;
 constexpr std::size_t kReadChunk = 64 * 1024;
+// Journal bytes past what the index covers beyond which a load indexes the
+// hive afresh: parsing that much costs a few milliseconds.
+constexpr std::size_t kUnindexedJournalLimit = 256 * 1024;
 
 std::atomic<std::size_t> journalLimit{Hive::kDefaultJournalLimit};
 std::atomic<std::size_t> indexThreshold{Hive::kDefaultIndexThreshold};
@@ -391,6 +394,10 @@ bool Hive::loadIndexed(int fd, const struct stat& st) {
       index.end > static_cast<std::size_t>(st.st_size)) {
     return false;
   }
+  // Entries appended since the index was written are parsed at every load.
+  // Once they are many, this load reads the file whole instead and writes an
+  // index that covers them too.
+  if (static_cast<std::size_t>(st.st_size) - index.end > kUnindexedJournalLimit) return false;
   std::string tail;
   const std::size_t tailStart = index.end - std::min(kTailBytes, index.end);
   if (!readRange(fd, static_cast<off_t>(tailStart), index.end - tailStart, tail)) return false;
