@@ -276,6 +276,13 @@ TEST(HiveText, RegeditUtf16ExportIsRead) {
   ASSERT_TRUE(canonicalRegText(text, result, error)) << error;
   EXPECT_NE(result.find("\"Payroll\"=\"Driver\xC3\xA9\""), std::string::npos) << result;
 
+  // A surrogate pair (U+1F600) is one character; a surrogate alone becomes U+FFFD.
+  std::string pairs = text;
+  pairs.insert(pairs.size() - 10, std::string("\x3D\xD8\x00\xDE\x00\xD8", 6));
+  ASSERT_TRUE(canonicalRegText(pairs, result, error)) << error;
+  EXPECT_NE(result.find("Driver\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD\""), std::string::npos)
+      << result;
+
   std::string odd = text + "x";
   EXPECT_FALSE(canonicalRegText(odd, result, error));
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "reg_tree.h"
+#include "wide_text.h"
 
 namespace dsnconf::posix {
 
@@ -68,27 +69,8 @@ std::string lineError(std::size_t line, const std::string& what) {
 
 // --- UTF-16 -----------------------------------------------------------------
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 bool decodeUtf16(const std::string& bytes, bool littleEndian, std::string& text,
                  std::string& error) {
-  constexpr std::uint32_t kReplacement = 0xFFFD;
   const std::size_t units = (bytes.size() - 2) / 2;
   auto unitAt = [&](std::size_t i) -> std::uint32_t {
     auto lo = static_cast<unsigned char>(bytes[2 + 2 * i + (littleEndian ? 0 : 1)]);
@@ -107,7 +89,8 @@ bool decodeUtf16(const std::string& bytes, bool littleEndian, std::string& text,
         continue;
       }
     }
-    appendUtf8(text, unit >= 0xD800 && unit < 0xE000 ? kReplacement : unit);
+    // A surrogate without its pair becomes U+FFFD.
+    appendUtf8(text, unit);
   }
   if (bytes.size() % 2 != 0) {
     std::size_t line = 1;

@@ -6,6 +6,10 @@
 
 namespace dsnconf {
 
+// Appends one code point as UTF-8; one that UTF-8 cannot carry (a surrogate,
+// a value past U+10FFFF) as U+FFFD.
+void appendUtf8(std::string& out, char32_t c);
+
 // Code points that UTF-8 cannot carry (surrogates, values past U+10FFFF) become U+FFFD.
 std::string toUtf8(const std::wstring& text);
 
