@@ -100,6 +100,10 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   void removeChild(const std::string& name);
   // Subkeys in no particular order.
   std::vector<const RegKey*> children() const;
+  std::size_t childCount() const {
+    readPendingSubkeys();
+    return children_.size();
+  }
 
   const std::vector<RegValue>& values() const {
     readPendingValues();

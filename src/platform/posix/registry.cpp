@@ -9,6 +9,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +59,10 @@ struct KeyHandle {
   std::uint64_t generation = 0;
   // Set when the key was gone after such a re-read.
   bool lost = false;
+  // The subkey names RegEnumKeyExA hands out, sorted once per walk rather
+  // than at every index: a data-source tree has thousands of subkeys.
+  std::vector<std::string> subkeyNames;
+  const RegKey* subkeysOf = nullptr;
 };
 
 // What a key argument stands for.
@@ -438,6 +443,36 @@ class Registry {
     return ERROR_SUCCESS;
   }
 
+  LONG enumKey(HKEY hkey, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
+               LPSTR keyClass, LPDWORD classLength, PFILETIME lastWriteTime) {
+    if (name == nullptr || nameLength == nullptr || reserved != nullptr) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    Target target;
+    LONG error = resolve(hkey, target);
+    if (error != ERROR_SUCCESS) return error;
+    if ((target.rights & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
+    RegKey* key = nullptr;
+    error = liveKey(target, key);
+    if (error != ERROR_SUCCESS) return error;
+
+    // A predefined root has no handle to keep its names in.
+    std::vector<std::string> rootNames;
+    if (target.handle == nullptr) rootNames = sortedSubkeyNames(*key);
+    const std::vector<std::string>& names =
+        target.handle != nullptr ? cachedSubkeyNames(*target.handle, *key, index) : rootNames;
+    if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
+    const std::string& subkey = names[index];
+    if (subkey.size() >= *nameLength) return ERROR_MORE_DATA;
+    std::memcpy(name, subkey.c_str(), subkey.size() + 1);
+    *nameLength = static_cast<DWORD>(subkey.size());
+    // Hive files keep neither classes nor write times.
+    if (keyClass != nullptr && classLength != nullptr && *classLength > 0) *keyClass = '\0';
+    if (classLength != nullptr) *classLength = 0;
+    if (lastWriteTime != nullptr) *lastWriteTime = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+  }
+
   LONG closeKey(HKEY hkey) {
     if (hkey == HKEY_LOCAL_MACHINE || hkey == HKEY_CURRENT_USER) return ERROR_SUCCESS;
     return handles_.erase(reinterpret_cast<std::uintptr_t>(hkey)) != 0 ? ERROR_SUCCESS
@@ -593,6 +628,29 @@ class Registry {
     return target.hive->readValues(*key);
   }
 
+  static std::vector<std::string> sortedSubkeyNames(const RegKey& key) {
+    std::vector<std::string> names;
+    for (const RegKey* child : key.children()) names.push_back(child->name());
+    std::sort(names.begin(), names.end(), lessIgnoreCase);
+    return names;
+  }
+
+  // The handle's sorted names, taken again when the key is another one or
+  // its subkeys changed: a walk that deletes what it enumerates (a tree
+  // removed key by key) sees the count change at every step.
+  static const std::vector<std::string>& cachedSubkeyNames(KeyHandle& handle, const RegKey& key,
+                                                           DWORD index) {
+    bool current = handle.subkeysOf == &key && handle.subkeyNames.size() == key.childCount();
+    if (current && index < handle.subkeyNames.size()) {
+      current = key.findChild(handle.subkeyNames[index]) != nullptr;
+    }
+    if (!current) {
+      handle.subkeyNames = sortedSubkeyNames(key);
+      handle.subkeysOf = &key;
+    }
+    return handle.subkeyNames;
+  }
+
   HKEY addHandle(Root root, View view, REGSAM rights, RegKey& key,
                  const std::vector<std::string>& path) {
     std::uintptr_t value = nextHandle_;
@@ -691,6 +749,13 @@ LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameL
   std::lock_guard<std::mutex> lock(registryMutex);
   return registry().enumValue(key, index, valueName, valueNameLength, reserved, type, data,
                               dataLength);
+}
+
+LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
+                      LPSTR keyClass, LPDWORD classLength, PFILETIME lastWriteTime) {
+  std::lock_guard<std::mutex> lock(registryMutex);
+  return registry().enumKey(key, index, name, nameLength, reserved, keyClass, classLength,
+                            lastWriteTime);
 }
 
 LSTATUS RegCloseKey(HKEY key) {

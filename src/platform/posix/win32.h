@@ -42,6 +42,11 @@ struct HINSTANCE__;
 using HMODULE = HINSTANCE__*;
 struct SECURITY_ATTRIBUTES;
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME*;
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
@@ -146,6 +151,9 @@ LSTATUS RegDeleteValueA(HKEY key, LPCSTR valueName);
 LSTATUS RegDeleteKeyExA(HKEY key, LPCSTR subKey, REGSAM desired, DWORD reserved);
 LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameLength,
                       LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataLength);
+// Subkeys come in the order of their names compared without regard to case.
+LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
+                      LPSTR keyClass, LPDWORD classLength, PFILETIME lastWriteTime);
 LSTATUS RegCloseKey(HKEY key);
 
 // Process (kernel32).
