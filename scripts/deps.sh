@@ -3,16 +3,16 @@
 # that are missing. Usage: scripts/deps.sh [native|windows|fuzz|bench]...
 set -euo pipefail
 
-native=(g++ cmake ninja-build libgtest-dev libsimpleini-dev)
+native=(g++ cmake ninja-build libgtest-dev libsimpleini-dev nlohmann-json3-dev)
 # The Windows stage: the MinGW-w64 cross compiler, Wine with its 32-bit half
 # to run the 32-bit program, and wrestool (icoutils) to read its manifest back.
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 icoutils
-         libsimpleini-dev)
+         libsimpleini-dev nlohmann-json3-dev)
 # Fuzzing: clang with its libFuzzer and sanitizer runtimes.
-fuzz=(clang-14 libclang-rt-14-dev cmake ninja-build libsimpleini-dev)
+fuzz=(clang-14 libclang-rt-14-dev cmake ninja-build libsimpleini-dev nlohmann-json3-dev)
 # Benchmarks (bench/run.sh): hyperfine, GNU time for peak memory, and
 # unixODBC's odbcinst to compare with.
-bench=(g++ cmake ninja-build libsimpleini-dev hyperfine time odbcinst)
+bench=(g++ cmake ninja-build libsimpleini-dev nlohmann-json3-dev hyperfine time odbcinst)
 
 missing=()
 want() {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/arg_cursor.h"
+#include "cli/command_line.h"
 #include "cli/output.h"
 #include "cli/usage.h"
 #include "commands/commands.h"
@@ -13,8 +14,6 @@ namespace dsnconf {
 namespace {
 
 constexpr std::size_t kCommandWordBuffer = 10;
-// "/help" and anything longer that begins with it is a help request.
-constexpr std::size_t kHelpRequestBuffer = 6;
 constexpr std::size_t kTraceWordBuffer = 10;
 constexpr std::size_t kRegActionBuffer = 10;
 
@@ -22,21 +21,9 @@ bool equals(const char* a, const char* b) {
   return std::strcmp(a, b) == 0;
 }
 
-void checkHelpRequest(const char* argument, UsageScreen screen) {
-  if (!argument) return;
-  char word[kHelpRequestBuffer];
-  normaliseKeyword(argument, word);
-  if (equals(word, "/help") || equals(word, "/?")) printUsageAndExit(screen, false);
-}
-
-[[noreturn]] void notEnoughArguments(UsageScreen screen) {
-  printNotEnoughArguments();
-  printUsageAndExit(screen, true);
-}
-
 [[noreturn]] void invalidTraceCommand(const ArgCursor& cursor) {
-  printLine(std::string("*** Invalid trace command specified: ") + cursor.current() + " ***");
-  printUsageAndExit(UsageScreen::Trace, true);
+  usageError(std::string("*** Invalid trace command specified: ") + cursor.current() + " ***",
+             UsageScreen::Trace);
 }
 
 // Parses the target and validates a /dsn or /fdsn one; ends the run with the
@@ -135,15 +122,15 @@ int runReg(ArgCursor& cursor) {
   if (equals(action, "/add")) {
     add = true;
   } else if (!equals(action, "/del")) {
-    printLine(std::string("*** Invalid reg command specified: ") + cursor.current() + " ***");
-    printUsageAndExit(UsageScreen::Reg, true);
+    usageError(std::string("*** Invalid reg command specified: ") + cursor.current() + " ***",
+               UsageScreen::Reg);
   }
 
   const DriverVersion version = parseDriverVersion(cursor.next(), UsageScreen::Reg);
   if (version == GEN3) {
-    printLine(std::string("*** Registration or unregistration of '") + kDriverNames[GEN3] +
-              "' not allowed ***");
-    printUsageAndExit(UsageScreen::Reg, true);
+    usageError(std::string("*** Registration or unregistration of '") + kDriverNames[GEN3] +
+                   "' not allowed ***",
+               UsageScreen::Reg);
   }
   return cmdReg(version, add);
 }

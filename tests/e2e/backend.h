@@ -26,7 +26,8 @@ class Backend {
   // A fresh registry and work folder, seeded with the case's hives and files.
   virtual void prepare(const Case& c) = 0;
   virtual std::string workDir() const = 0;
-  virtual RunResult run(const Case& c) = 0;
+  // One run of the program, in the case's environment and work folder.
+  virtual RunResult run(const Case& c, const Step& step) = 0;
   // The root's content as .reg text, or nothing where the root holds nothing.
   virtual std::optional<std::string> readHive(Root root) = 0;
   // The status a program result shows as here (POSIX keeps 8 bits).

@@ -105,6 +105,12 @@ Expected expectedAfter(const std::string& qualifier, Reader& reader) {
   return expected;
 }
 
+// What a run must print and return is said after its run line.
+Step& currentStep(Case& c, const Reader& reader) {
+  if (c.steps.empty()) reader.fail("stdout, stderr and status follow a run line");
+  return c.steps.back();
+}
+
 void applyDirective(const std::string& line, Case& c, Reader& reader) {
   const auto [directive, rest] = splitWord(line);
   if (directive == "env") {
@@ -119,14 +125,13 @@ void applyDirective(const std::string& line, Case& c, Reader& reader) {
   } else if (directive == "file") {
     c.files[rest] = reader.block();
   } else if (directive == "run") {
-    c.hasRun = true;
-    c.args = splitArguments(rest);
+    c.steps.push_back(Step{splitArguments(rest), "", std::nullopt, 0});
   } else if (directive == "stdout") {
-    c.expectedStdout = reader.block();
+    currentStep(c, reader).expectedStdout = reader.block();
   } else if (directive == "stderr") {
-    c.expectedStderr = reader.block();
+    currentStep(c, reader).expectedStderr = reader.block();
   } else if (directive == "status") {
-    c.expectedStatus = std::stoll(rest);
+    currentStep(c, reader).expectedStatus = std::stoll(rest);
   } else if (directive == "hive-after") {
     const auto [root, qualifier] = splitWord(rest);
     c.hivesAfter[parseRoot(root, reader)] = expectedAfter(qualifier, reader);
@@ -158,7 +163,7 @@ std::vector<Case> parseCaseFile(const std::string& path) {
     applyDirective(line, *current, reader);
   }
   for (const Case& c : cases) {
-    if (!c.hasRun) throw std::runtime_error(c.source + ": case has no run line");
+    if (c.steps.empty()) throw std::runtime_error(c.source + ": case has no run line");
   }
   return cases;
 }

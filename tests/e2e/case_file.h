@@ -14,6 +14,11 @@
 //                            "" is an empty argument, \" and \\ inside quotes
 //   stdout / stderr          the exact output, up to "end" (absent: empty)
 //   status <n>               the program's 32-bit result, e.g. -1 or 1630
+//
+// A case may run the program several times, one after the other over the same
+// registry and files: each "run" line starts a step, and the stdout, stderr
+// and status lines after it are that run's. The after-directives are checked
+// once, after the last run.
 //   hive-after HKLM|HKCU     the root's whole content afterwards, up to "end",
 //                            or "hive-after HKLM unchanged"
 //   file-after <path>        a file's exact content afterwards, up to "end",
@@ -41,6 +46,14 @@ struct Expected {
   std::string content;
 };
 
+// One run of the program and what it must print and return.
+struct Step {
+  std::vector<std::string> args;
+  std::string expectedStdout;
+  std::optional<std::string> expectedStderr;
+  long long expectedStatus = 0;
+};
+
 struct Case {
   std::string source;  // file:line, for messages
   std::string title;
@@ -48,11 +61,7 @@ struct Case {
   std::string wineSkip;
   std::map<Root, std::string> hives;
   std::map<std::string, std::string> files;
-  bool hasRun = false;
-  std::vector<std::string> args;
-  std::string expectedStdout;
-  std::optional<std::string> expectedStderr;
-  long long expectedStatus = 0;
+  std::vector<Step> steps;
   std::map<Root, Expected> hivesAfter;
   std::map<std::string, Expected> filesAfter;
 };

@@ -127,14 +127,19 @@ TEST_P(EndToEnd, Case) {
 
   SCOPED_TRACE(c.source + ": " + c.title);
   b.prepare(c);
-  const RunResult result = b.run(c);
-  ASSERT_TRUE(result.failure.empty()) << result.failure;
-  EXPECT_EQ(result.out, replaceAll(c.expectedStdout, "{DIR}", b.workDir())) << "stdout";
-  if (b.checksStderr()) {
-    EXPECT_EQ(result.err, replaceAll(c.expectedStderr.value_or(""), "{DIR}", b.workDir()))
-        << "stderr";
+  for (std::size_t i = 0; i < c.steps.size(); ++i) {
+    const Step& step = c.steps[i];
+    const std::string which = "run " + std::to_string(i + 1) + ": ";
+    const RunResult result = b.run(c, step);
+    ASSERT_TRUE(result.failure.empty()) << which << result.failure;
+    EXPECT_EQ(result.out, replaceAll(step.expectedStdout, "{DIR}", b.workDir()))
+        << which << "stdout";
+    if (b.checksStderr()) {
+      EXPECT_EQ(result.err, replaceAll(step.expectedStderr.value_or(""), "{DIR}", b.workDir()))
+          << which << "stderr";
+    }
+    EXPECT_EQ(result.status, b.visibleStatus(step.expectedStatus)) << which << "exit status";
   }
-  EXPECT_EQ(result.status, b.visibleStatus(c.expectedStatus)) << "exit status";
   checkHive(b, c, Root::LocalMachine);
   checkHive(b, c, Root::CurrentUser);
   checkFiles(b, c);

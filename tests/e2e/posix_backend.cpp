@@ -83,9 +83,9 @@ class PosixBackend : public Backend {
 
   std::string workDir() const override { return (root_ / "work").string(); }
 
-  RunResult run(const Case& c) override {
+  RunResult run(const Case& c, const Step& step) override {
     std::vector<std::string> args = {DSNCONF_BINARY};
-    for (const std::string& arg : c.args) args.push_back(replaceAll(arg, "{DIR}", workDir()));
+    for (const std::string& arg : step.args) args.push_back(replaceAll(arg, "{DIR}", workDir()));
     const ChildOutcome outcome = runChild(args, childEnvironment(c), root_ / "work", root_);
     RunResult result;
     result.out = outcome.out;

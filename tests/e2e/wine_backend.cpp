@@ -140,7 +140,7 @@ class WineBackend : public Backend {
       reason =
           "gives string data as raw bytes (hex(1)), which Wine's registry keeps as UTF-16, "
           "always terminated";
-    } else if (c.expectedStderr && !c.expectedStderr->empty()) {
+    } else if (expectsStderr(c)) {
       reason = "expects message boxes, which the POSIX build writes to stderr";
     } else {
       for (const auto& variable : c.env) {
@@ -192,11 +192,11 @@ class WineBackend : public Backend {
 
   std::string workDir() const override { return (root_ / "work").string(); }
 
-  RunResult run(const Case& c) override {
+  RunResult run(const Case& c, const Step& step) override {
     // POSIX paths work as Windows ones: Wine's current drive, Z:, is the root.
     std::vector<std::string> args = {hostPath(), "run", root_.string(),
                                      (bin_ / "dsnconf.exe").string()};
-    for (const std::string& arg : c.args) {
+    for (const std::string& arg : step.args) {
       args.push_back(ansiBytesAsUtf8(replaceAll(arg, "{DIR}", workDir())));
     }
     std::vector<std::pair<std::string, std::string>> env;
@@ -267,6 +267,13 @@ class WineBackend : public Backend {
   static bool underOdbcTree(Root root, const std::string& key) {
     for (const std::string& tree : odbcTrees(root)) {
       if (wine::isUnder(key, tree)) return true;
+    }
+    return false;
+  }
+
+  static bool expectsStderr(const Case& c) {
+    for (const Step& step : c.steps) {
+      if (step.expectedStderr && !step.expectedStderr->empty()) return true;
     }
     return false;
   }

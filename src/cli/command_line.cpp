@@ -1,0 +1,36 @@
+#include "cli/command_line.h"
+
+#include <cstring>
+
+#include "cli/output.h"
+
+namespace dsnconf {
+namespace {
+
+// "/help" and anything longer that begins with it is a help request.
+constexpr std::size_t kHelpRequestBuffer = 6;
+
+}  // namespace
+
+bool equalsKeyword(const char* normalised, const char* keyword) {
+  return std::strcmp(normalised, keyword) == 0;
+}
+
+void checkHelpRequest(const char* argument, UsageScreen screen) {
+  if (!argument) return;
+  char word[kHelpRequestBuffer];
+  normaliseKeyword(argument, word);
+  if (equalsKeyword(word, "/help") || equalsKeyword(word, "/?")) printUsageAndExit(screen, false);
+}
+
+void notEnoughArguments(UsageScreen screen) {
+  printNotEnoughArguments();
+  printUsageAndExit(screen, true);
+}
+
+void usageError(const std::string& line, UsageScreen screen) {
+  printLine(line);
+  printUsageAndExit(screen, true);
+}
+
+}  // namespace dsnconf

@@ -1,0 +1,109 @@
+// The family's whole configuration in the registry, read in one walk: the
+// data sources of each place with their properties, the list entries the
+// other walks skip, keys no list names, tracing and the drivers' registrations.
+// What check diagnoses and export writes out are read here and only here.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dsn/places.h"
+#include "win32.h"
+
+namespace dsnconf {
+
+// A value as the ANSI registry calls hand it over: its type and its exact
+// bytes (a string with the terminators it was stored with).
+struct RegistryValue {
+  std::string name;
+  DWORD type = REG_NONE;
+  std::string data;
+
+  // The data up to its first zero byte: what a string value says.
+  std::string text() const;
+};
+
+// Why the walks of `view /all` and `name /all` pass over a list entry.
+enum class EntryProblem {
+  NotAString,  // not REG_SZ: a driver name is a string
+  TooLong,     // its name or data does not fit their 1024-byte buffers
+};
+
+// An entry of a data-source list ("ODBC Data Sources") that the walks skip.
+struct UnreadableEntry {
+  std::string name;
+  DWORD type = REG_NONE;
+  std::string data;
+  EntryProblem problem = EntryProblem::NotAString;
+};
+
+// A data source whose list entry names one of the family's drivers.
+struct FamilyDataSource {
+  std::string name;    // as the list names it
+  std::string driver;  // the family driver name of its list entry
+  // Whether the data source's own key exists in the same place. Without it
+  // the Driver Manager cannot use the data source, and `view /all` stops.
+  bool hasKey = false;
+  std::vector<RegistryValue> properties;  // in registry order
+
+  const RegistryValue* property(const char* name) const;
+};
+
+// A key under ODBC.INI that no entry of its place's list names.
+struct UnlistedKey {
+  std::string name;
+  // Its "Driver" value where that is a string: the driver's file.
+  std::optional<std::string> driverFile;
+};
+
+// The trace settings of a place: the values "Trace" and "TraceFile" of its
+// ODBC.INI\ODBC key, where they exist.
+struct TraceSettings {
+  std::optional<RegistryValue> trace;
+  std::optional<RegistryValue> traceFile;
+};
+
+// One of the family's drivers in a machine view: its ODBCINST.INI key and
+// its entry in "ODBC Drivers". Only drivers with either are listed.
+struct DriverRegistration {
+  std::string driver;
+  bool hasKey = false;
+  bool listed = false;
+  std::vector<RegistryValue> values;  // the key's values, in registry order
+
+  // The "Driver" value where it is a string: the driver's file.
+  std::optional<std::string> driverFile() const;
+};
+
+struct PlaceInventory {
+  const Place* place = nullptr;
+  bool hasList = false;                       // the place has an "ODBC Data Sources" key
+  std::vector<FamilyDataSource> dataSources;  // in list order
+  std::vector<UnreadableEntry> unreadableEntries;
+  std::vector<UnlistedKey> unlistedKeys;  // sorted by name, as the registry lists keys
+  TraceSettings tracing;
+  std::vector<DriverRegistration> registrations;  // machine places: GEN3, GEN2, GEN1 order
+};
+
+struct Inventory {
+  std::vector<PlaceInventory> places;  // allPlaces() order: user, 64-bit, 32-bit
+
+  const PlaceInventory* find(const Place& place) const;
+};
+
+// Where reading stopped, for the one line that reports it.
+struct InventoryFailure {
+  LSTATUS status = ERROR_SUCCESS;
+  std::string key;  // "HKEY_LOCAL_MACHINE\SOFTWARE\..." (the view's own path)
+};
+
+// Reads every place. Missing keys are simply absent; any other registry
+// error (an unreadable hive, 1009) stops the reading and is returned.
+LSTATUS readInventory(Inventory& inventory, InventoryFailure& failure);
+
+// The names of the special keys of ODBC.INI that are no data sources.
+bool isOdbcIniSpecialKey(const std::string& name);
+
+}  // namespace dsnconf
