@@ -110,20 +110,21 @@ const char* const kRegScreen[] = {
 };
 
 struct ScreenText {
+  UsageScreen screen;
   const char* const* lines;
   std::size_t count;
 };
 
 template <std::size_t N>
-constexpr ScreenText screenText(const char* const (&lines)[N]) {
-  return {lines, N};
+constexpr ScreenText screenText(UsageScreen screen, const char* const (&lines)[N]) {
+  return {screen, lines, N};
 }
 
-// Indexed by UsageScreen.
 const ScreenText kScreens[] = {
-    screenText(kGeneralScreen), screenText(kViewScreen), screenText(kDeleteScreen),
-    screenText(kSetScreen),     screenText(kNameScreen), screenText(kTraceScreen),
-    screenText(kRegScreen),
+    screenText(UsageScreen::General, kGeneralScreen), screenText(UsageScreen::View, kViewScreen),
+    screenText(UsageScreen::Delete, kDeleteScreen),   screenText(UsageScreen::Set, kSetScreen),
+    screenText(UsageScreen::Name, kNameScreen),       screenText(UsageScreen::Trace, kTraceScreen),
+    screenText(UsageScreen::Reg, kRegScreen),
 };
 
 }  // namespace
@@ -131,8 +132,10 @@ const ScreenText kScreens[] = {
 void printUsageAndExit(UsageScreen screen, bool isError) {
   printLine(kBanner);
   printLine("");
-  const ScreenText& text = kScreens[static_cast<int>(screen)];
-  for (std::size_t i = 0; i < text.count; ++i) printLine(text.lines[i]);
+  for (const ScreenText& text : kScreens) {
+    if (text.screen != screen) continue;
+    for (std::size_t i = 0; i < text.count; ++i) printLine(text.lines[i]);
+  }
   std::exit(isError ? -1 : 0);
 }
 

@@ -11,7 +11,13 @@ enum class UsageScreen : int {
   Set = 3,
   Name = 4,
   Trace = 5,
-  Reg = 6
+  Reg = 6,
+  // The commands beyond the six, each with a screen of its own that the
+  // general screen does not list.
+  Add = 7,
+  Remove = 8,
+  Check = 9,
+  Export = 10
 };
 
 // Prints the banner and the screen, then ends the process: status -1 for an
