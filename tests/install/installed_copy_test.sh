@@ -69,7 +69,7 @@ fi
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 "${CPACK_COMMAND:-cpack}" --config "$build/CPackConfig.cmake" -B "$scratch/package" >/dev/null
-tarballs=("$scratch/package"/dsnconf-"$version"-*.tar.gz)
+tarballs=("$scratch/package/dsnconf-$version"-*.tar.gz)
 if [[ ${#tarballs[@]} -ne 1 || ! -f ${tarballs[0]} ]]; then
   fail "cpack made no dsnconf-$version-*.tar.gz"
 else
