@@ -5,9 +5,10 @@ set -euo pipefail
 
 native=(g++ cmake ninja-build libgtest-dev libsimpleini-dev nlohmann-json3-dev)
 # The Windows stage: the MinGW-w64 cross compiler, Wine with its 32-bit half
-# to run the 32-bit program, and wrestool (icoutils) to read its manifest back.
+# to run the 32-bit program, wrestool (icoutils) to read its resources back, and
+# unzip to open the release zip.
 windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64 icoutils
-         libsimpleini-dev nlohmann-json3-dev)
+         libsimpleini-dev nlohmann-json3-dev unzip)
 # Fuzzing: clang with its libFuzzer and sanitizer runtimes.
 fuzz=(clang-14 libclang-rt-14-dev cmake ninja-build libsimpleini-dev nlohmann-json3-dev)
 # Benchmarks (bench/run.sh): hyperfine, GNU time for peak memory, and

@@ -58,6 +58,9 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
 fi
 echo "windows: Wine prefix ready after $(seconds_since "$prefix_started") s"
 
+bash scripts/check-win32-release.sh build-win32 build/dsnconf "$bin/case-host.exe" ||
+  stage_failed "the release zip (scripts/check-win32-release.sh)"
+
 cases_started=$(date +%s)
 status=0
 DSNCONF_WINE_BIN_DIR=$bin build/tests/dsnconf_e2e_tests --gtest_filter='Cases/*' --gtest_brief=1 ||
