@@ -109,6 +109,20 @@ const char* const kRegScreen[] = {
     "  GEN2              \"Sarvonet ODBC Driver\" is added or removed.",
 };
 
+const char* const kRemoveScreen[] = {
+    "remove {/user | /system} [/64 | /32] <DSN>",
+    "",
+    "Remove a user or system DSN of an Ivorel driver.",
+    "",
+    "  Command options:",
+    "  /user             The current user's DSN is removed.",
+    "  /system           The DSN is removed for all users, from both registry views...",
+    "  /64                 ... but only from the 64-bit view.",
+    "  /32                 ... but only from the 32-bit view.",
+    "",
+    "  <DSN>             The name of the user or system data source.",
+};
+
 struct ScreenText {
   UsageScreen screen;
   const char* const* lines;
@@ -121,10 +135,14 @@ constexpr ScreenText screenText(UsageScreen screen, const char* const (&lines)[N
 }
 
 const ScreenText kScreens[] = {
-    screenText(UsageScreen::General, kGeneralScreen), screenText(UsageScreen::View, kViewScreen),
-    screenText(UsageScreen::Delete, kDeleteScreen),   screenText(UsageScreen::Set, kSetScreen),
-    screenText(UsageScreen::Name, kNameScreen),       screenText(UsageScreen::Trace, kTraceScreen),
+    screenText(UsageScreen::General, kGeneralScreen),
+    screenText(UsageScreen::View, kViewScreen),
+    screenText(UsageScreen::Delete, kDeleteScreen),
+    screenText(UsageScreen::Set, kSetScreen),
+    screenText(UsageScreen::Name, kNameScreen),
+    screenText(UsageScreen::Trace, kTraceScreen),
     screenText(UsageScreen::Reg, kRegScreen),
+    screenText(UsageScreen::Remove, kRemoveScreen),
 };
 
 }  // namespace
