@@ -1,4 +1,5 @@
-// The command line of remove:
+// The command lines of add and remove:
+//   add    {/user | /system} [/64 | /32] <DSN> [GEN1 | GEN2 | GEN3] [<property>=<value> ...]
 //   remove {/user | /system} [/64 | /32] <DSN>
 #include <cstring>
 #include <string>
@@ -58,7 +59,41 @@ void readName(ArgCursor& cursor, DsnRequest& request, UsageScreen screen) {
   request.name = name;
 }
 
+void readProperty(const char* argument, AddRequest& request) {
+  const char* separator = std::strchr(argument, '=');
+  if (!separator || separator == argument) {
+    usageError(std::string("*** Invalid property specified: ") + argument +
+                   " (expected <property>=<value>) ***",
+               UsageScreen::Add);
+  }
+  const std::string name(argument, separator);
+  if (sameRegistryName(name, "Driver")) {
+    usageError("*** " + name + " cannot be given: add writes it from the driver's registration ***",
+               UsageScreen::Add);
+  }
+  for (const auto& given : request.properties) {
+    if (sameRegistryName(given.first, name)) {
+      usageError("*** Property " + name + " is given more than once ***", UsageScreen::Add);
+    }
+  }
+  request.properties.emplace_back(name, separator + 1);
+}
+
 }  // namespace
+
+int runAdd(ArgCursor& cursor) {
+  checkHelpRequest(cursor.peek(), UsageScreen::Add);
+  AddRequest request;
+  readPlaces(cursor, request.dsn.places, "add", UsageScreen::Add);
+  readName(cursor, request.dsn, UsageScreen::Add);
+  // A word without '=' right after the name is the driver version.
+  const char* version = cursor.peek();
+  if (version && !std::strchr(version, '=')) {
+    request.version = parseDriverVersion(cursor.next(), UsageScreen::Add);
+  }
+  while (const char* property = cursor.next()) readProperty(property, request);
+  return cmdAdd(request);
+}
 
 int runRemove(ArgCursor& cursor) {
   checkHelpRequest(cursor.peek(), UsageScreen::Remove);

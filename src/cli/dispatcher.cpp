@@ -143,8 +143,8 @@ struct Command {
 
 // In the order the command word is compared.
 const Command kCommands[] = {
-    {"view", runView},   {"delete", runDelete}, {"set", runSet},       {"name", runName},
-    {"trace", runTrace}, {"reg", runReg},       {"remove", runRemove},
+    {"view", runView},   {"delete", runDelete}, {"set", runSet}, {"name", runName},
+    {"trace", runTrace}, {"reg", runReg},       {"add", runAdd}, {"remove", runRemove},
 };
 
 }  // namespace

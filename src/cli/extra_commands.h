@@ -6,6 +6,7 @@
 
 namespace dsnconf {
 
+int runAdd(ArgCursor& cursor);
 int runRemove(ArgCursor& cursor);
 
 }  // namespace dsnconf

@@ -20,11 +20,18 @@ int cmdName(const DsnTarget& target, DriverVersion version);
 int cmdTrace(bool on, TraceScope scope, const char* traceFile);
 int cmdReg(DriverVersion version, bool add);
 
-// remove: one data source in the places a command line chose.
+// add and remove: one data source in the places a command line chose.
 struct DsnRequest {
   PlaceChoice places;
   std::string name;
 };
+struct AddRequest {
+  DsnRequest dsn;
+  DriverVersion version = GEN3;
+  // Names and values in the order given; neither "Driver" nor a name twice.
+  std::vector<std::pair<std::string, std::string>> properties;
+};
+int cmdAdd(const AddRequest& request);
 int cmdRemove(const DsnRequest& request);
 
 }  // namespace dsnconf

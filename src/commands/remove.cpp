@@ -22,21 +22,12 @@ struct Holding {
   ListEntry entry;
 };
 
-std::string dsnLabel(const Place& place, const std::string& name) {
-  return std::string(place.name) + " DSN " + name;
-}
-
-void printLookupFailure(const Place& place, const std::string& name, LSTATUS status) {
-  printLine("*** Got error code " + std::to_string(status) + " while looking for the " +
-            dsnLabel(place, name) + " ***");
-}
-
 void printNotFound(const DsnRequest& request) {
   printLine("*** There is no " + choiceDsnLabel(request.places) + " " + request.name + " ***");
 }
 
 void printNotTheFamilys(const Holding& holding, const std::string& name) {
-  const std::string label = "*** The " + dsnLabel(*holding.place, name);
+  const std::string label = "*** The " + placeDsnLabel(*holding.place, name);
   if (holding.standing == Standing::Unlisted) {
     printLine(label + " is not listed in ODBC Data Sources: nothing was removed ***");
   } else if (holding.entry.type == REG_SZ) {
@@ -47,17 +38,11 @@ void printNotTheFamilys(const Holding& holding, const std::string& name) {
   }
 }
 
-void printRemoveFailure(const Place& place, const std::string& name, LSTATUS status) {
-  printLine("*** Got error code " + std::to_string(status) + " while removing the " +
-            dsnLabel(place, name) + " ***");
-  if (status == ERROR_ACCESS_DENIED && place.scope == Scope::System) printAdministratorHint();
-}
-
 void printRemoved(const Holding& holding, const std::string& name) {
   if (holding.hasKey) {
-    printLine("Removed the " + dsnLabel(*holding.place, name) + ".");
+    printLine("Removed the " + placeDsnLabel(*holding.place, name) + ".");
   } else {
-    printLine("Removed the list entry of the " + dsnLabel(*holding.place, name) +
+    printLine("Removed the list entry of the " + placeDsnLabel(*holding.place, name) +
               ", whose key was already gone.");
   }
 }
@@ -109,7 +94,7 @@ int cmdRemove(const DsnRequest& request) {
     Holding holding;
     const LSTATUS status = lookUp(*place, request.name, holding);
     if (status != ERROR_SUCCESS) {
-      printLookupFailure(*place, request.name, status);
+      printDsnLookupFailure(*place, request.name, status);
       return 1;
     }
     if (holding.standing != Standing::Absent) holdings.push_back(holding);
@@ -126,7 +111,7 @@ int cmdRemove(const DsnRequest& request) {
   for (const Holding& holding : holdings) {
     const LSTATUS status = removeFrom(holding, request.name);
     if (status != ERROR_SUCCESS) {
-      printRemoveFailure(*holding.place, request.name, status);
+      printDsnChangeFailure("removing", *holding.place, request.name, status);
       return 1;
     }
     printRemoved(holding, request.name);

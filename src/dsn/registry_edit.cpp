@@ -1,5 +1,6 @@
 #include "dsn/registry_edit.h"
 
+#include "cli/output.h"
 #include "dsn/registry.h"
 
 namespace dsnconf {
@@ -29,6 +30,22 @@ std::string choiceDsnLabel(const PlaceChoice& choice) {
   if (choice.scope == Scope::User) return "user DSN";
   if (choice.view == MachineView::None) return "system DSN";
   return std::string(machineViewPlace(choice.view).name) + " DSN";
+}
+
+std::string placeDsnLabel(const Place& place, const std::string& name) {
+  return std::string(place.name) + " DSN " + name;
+}
+
+void printDsnLookupFailure(const Place& place, const std::string& name, LSTATUS status) {
+  printLine("*** Got error code " + std::to_string(status) + " while looking for the " +
+            placeDsnLabel(place, name) + " ***");
+}
+
+void printDsnChangeFailure(const char* doing, const Place& place, const std::string& name,
+                           LSTATUS status) {
+  printLine("*** Got error code " + std::to_string(status) + " while " + doing + " the " +
+            placeDsnLabel(place, name) + " ***");
+  if (status == ERROR_ACCESS_DENIED && place.scope == Scope::System) printAdministratorHint();
 }
 
 bool sameRegistryName(const std::string& a, const std::string& b) {

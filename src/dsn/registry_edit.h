@@ -30,6 +30,17 @@ std::vector<const Place*> chosenPlaces(const PlaceChoice& choice);
 // for both machine views, "system DSN".
 std::string choiceDsnLabel(const PlaceChoice& choice);
 
+// How messages name a data source of a place: "64-bit system DSN Payroll".
+std::string placeDsnLabel(const Place& place, const std::string& name);
+
+// "*** Got error code <n> while looking for the <place> DSN <name> ***".
+void printDsnLookupFailure(const Place& place, const std::string& name, LSTATUS status);
+
+// "*** Got error code <n> while <doing> the <place> DSN <name> ***", followed
+// by the administrator hint where a standard user is the likely cause.
+void printDsnChangeFailure(const char* doing, const Place& place, const std::string& name,
+                           LSTATUS status);
+
 // Registry names compare without regard to ASCII case.
 bool sameRegistryName(const std::string& a, const std::string& b);
 
