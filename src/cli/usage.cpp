@@ -108,6 +108,18 @@ const char* const kRegScreen[] = {
     "  GEN1              \"Brenmoor ODBC Driver (32-bit)\" is added or removed.",
     "  GEN2              \"Sarvonet ODBC Driver\" is added or removed.",
 };
+const char* const kCheckScreen[] = {
+    "check [/json]",
+    "",
+    "Diagnose the ODBC configuration of Ivorel DSNs and drivers.",
+    "",
+    "  Command options:",
+    "  /json             The findings are written as one JSON document.",
+    "",
+    "  Nothing is changed. Each finding names what is wrong, where, and the",
+    "  dsnconf command line that repairs it. Exit status: 0 when nothing above",
+    "  info was found, 1 for a warning or an error.",
+};
 
 struct ScreenText {
   UsageScreen screen;
@@ -124,7 +136,7 @@ const ScreenText kScreens[] = {
     screenText(UsageScreen::General, kGeneralScreen), screenText(UsageScreen::View, kViewScreen),
     screenText(UsageScreen::Delete, kDeleteScreen),   screenText(UsageScreen::Set, kSetScreen),
     screenText(UsageScreen::Name, kNameScreen),       screenText(UsageScreen::Trace, kTraceScreen),
-    screenText(UsageScreen::Reg, kRegScreen),
+    screenText(UsageScreen::Reg, kRegScreen),         screenText(UsageScreen::Check, kCheckScreen),
 };
 
 }  // namespace

@@ -15,4 +15,8 @@ int cmdName(const DsnTarget& target, DriverVersion version);
 int cmdTrace(bool on, TraceScope scope, const char* traceFile);
 int cmdReg(DriverVersion version, bool add);
 
+// Beyond the six: 0 when nothing above a note was found, 1 when a warning or
+// an error was, or the registry error that stopped the reading.
+int cmdCheck(bool json);
+
 }  // namespace dsnconf
