@@ -346,8 +346,8 @@ void findEarlierDriver(const Configuration& configuration, Findings& findings) {
     for (const FamilyDataSource& dataSource : place.dataSources) {
       if (!isEarlierDriver(dataSource.driver)) continue;
       Finding finding = dataSourceFinding("earlier-driver", Severity::Info, place, dataSource);
-      finding.message =
-          "it still uses an earlier driver name (" + versionWord(dataSource.driver) + ")";
+      finding.message = std::string("it still uses an earlier driver name (") +
+                        versionWord(dataSource.driver) + ")";
       if (reachedByDsnTarget(inventory, place, dataSource.name) &&
           registeredInAny(views, kDriverNames[GEN3])) {
         finding.fix = "dsnconf name /dsn " + commandArgument(dataSource.name) + " GEN3";
