@@ -367,7 +367,7 @@ void findFileDsnDriver(const Configuration& configuration, Findings& findings) {
     finding.file = file.path;
     finding.dsn = file.path;
     finding.driver = file.driver;
-    finding.message = "its DRIVER " + quoted(file.driver) + " is not registered in " +
+    finding.message = std::string("its DRIVER is not registered in ") +
                       (views.size() > 1 ? "either system view" : "the system view");
     finding.fix = registerHint(views, file.driver);
     findings.push_back(std::move(finding));
