@@ -63,12 +63,12 @@ std::string findingLine(const Finding& finding) {
 }
 
 template <typename T>
-nlohmann::json optionalJson(const std::optional<T>& value) {
-  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+nlohmann::ordered_json optionalJson(const std::optional<T>& value) {
+  return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
-nlohmann::json findingJson(const Finding& finding) {
-  nlohmann::json view = nullptr;
+nlohmann::ordered_json findingJson(const Finding& finding) {
+  nlohmann::ordered_json view = nullptr;
   std::string scope = "file";
   if (finding.place) {
     scope = finding.place->scope == Scope::User ? "user" : "system";
@@ -96,14 +96,14 @@ void printFindings(const std::vector<Finding>& findings, const Counts& counts) {
 }
 
 void printFindingsJson(const std::vector<Finding>& findings, const Counts& counts) {
-  nlohmann::json document;
-  document["findings"] = nlohmann::json::array();
+  nlohmann::ordered_json document;
+  document["findings"] = nlohmann::ordered_json::array();
   for (const Finding& finding : findings) document["findings"].push_back(findingJson(finding));
   document["counts"] = {
       {"errors", counts.errors}, {"warnings", counts.warnings}, {"notes", counts.notes}};
   // Names read from the registry are ANSI bytes, not always UTF-8: such bytes
   // are written as U+FFFD rather than ending the run.
-  printLine(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+  printLine(document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
 }
 
 }  // namespace
