@@ -1,120 +1,12 @@
 #include "dsn/findings.h"
 
-#include <cstring>
-
+#include "dsn/finding_places.h"
 #include "dsn/target.h"
 
 namespace dsnconf {
 namespace {
 
-// The characters the installer refuses in a data source's name: a hint that
-// names such a data source would be refused before it repaired anything.
-constexpr const char* kInvalidDsnCharacters = "[]{}(),;?*=!@\\";
-
-std::string foldCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-// Registry names and Windows paths compare without regard to ASCII case.
-bool sameName(const std::string& a, const std::string& b) {
-  return foldCase(a) == foldCase(b);
-}
-
-const char* versionWord(const std::string& driver) {
-  if (driver == kDriverNames[GEN1]) return "GEN1";
-  if (driver == kDriverNames[GEN2]) return "GEN2";
-  return "GEN3";
-}
-
-bool isEarlierDriver(const std::string& driver) {
-  return driver == kDriverNames[GEN1] || driver == kDriverNames[GEN2];
-}
-
-std::string quoted(const std::string& text) {
-  return "'" + text + "'";
-}
-
-const DriverRegistration* findRegistration(const PlaceInventory& place, const std::string& driver) {
-  for (const DriverRegistration& registration : place.registrations) {
-    if (registration.driver == driver) return &registration;
-  }
-  return nullptr;
-}
-
-// Registered in a view means its ODBCINST.INI key exists there: the key is
-// what the Driver Manager loads the driver from.
-bool isRegistered(const PlaceInventory& place, const std::string& driver) {
-  const DriverRegistration* registration = findRegistration(place, driver);
-  return registration && registration->hasKey;
-}
-
-std::vector<const PlaceInventory*> machineViews(const Inventory& inventory) {
-  std::vector<const PlaceInventory*> views;
-  for (const PlaceInventory& place : inventory.places) {
-    if (place.place->scope == Scope::System) views.push_back(&place);
-  }
-  return views;
-}
-
-// The machine views a data source of `place` is used from: its own view, or
-// for a user data source every view.
-std::vector<const PlaceInventory*> viewsUsing(const Inventory& inventory,
-                                              const PlaceInventory& place) {
-  if (place.place->scope == Scope::System) return {&place};
-  return machineViews(inventory);
-}
-
-bool registeredInAny(const std::vector<const PlaceInventory*>& views, const std::string& driver) {
-  for (const PlaceInventory* view : views) {
-    if (isRegistered(*view, driver)) return true;
-  }
-  return false;
-}
-
-bool holdsName(const PlaceInventory& place, const std::string& name) {
-  for (const FamilyDataSource& dataSource : place.dataSources) {
-    if (sameName(dataSource.name, name)) return true;
-  }
-  for (const std::string& other : place.otherEntries) {
-    if (sameName(other, name)) return true;
-  }
-  for (const UnreadableEntry& entry : place.unreadableEntries) {
-    if (sameName(entry.name, name)) return true;
-  }
-  for (const UnlistedKey& key : place.unlistedKeys) {
-    if (sameName(key.name, name)) return true;
-  }
-  return false;
-}
-
-// Whether `/dsn <name>` reaches this place's data source: set, name and
-// remove act on the first place that has the name, user first, and the name
-// must be one the installer accepts.
-bool reachedByDsnTarget(const Inventory& inventory, const PlaceInventory& place,
-                        const std::string& name) {
-  if (name.empty() || name.find_first_of(kInvalidDsnCharacters) != std::string::npos) return false;
-  for (const PlaceInventory& earlier : inventory.places) {
-    if (&earlier == &place) return true;
-    if (holdsName(earlier, name)) return false;
-  }
-  return false;
-}
-
-// Where the views a driver is missing from hold the current driver, reg /add
-// copies its registration there; reg /add acts in every view there is.
-std::optional<std::string> registerHint(const std::vector<const PlaceInventory*>& views,
-                                        const std::string& driver) {
-  if (!isEarlierDriver(driver) || !registeredInAny(views, kDriverNames[GEN3])) return std::nullopt;
-  return "dsnconf reg /add " + std::string(versionWord(driver));
-}
-
-std::string viewsText(const Inventory& inventory, const PlaceInventory& place) {
-  if (place.place->scope == Scope::System) return "the " + std::string(place.place->name) + " view";
-  return machineViews(inventory).size() > 1 ? "either system view" : "the system view";
-}
+using namespace findings;
 
 Finding dataSourceFinding(const char* id, Severity severity, const PlaceInventory& place,
                           const FamilyDataSource& dataSource) {
