@@ -9,13 +9,6 @@ namespace {
 // names such a data source would be refused before it repaired anything.
 constexpr const char* kInvalidDsnCharacters = "[]{}(),;?*=!@\\";
 
-std::string foldCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 bool holdsName(const PlaceInventory& place, const std::string& name) {
   for (const FamilyDataSource& dataSource : place.dataSources) {
     if (sameName(dataSource.name, name)) return true;
@@ -33,6 +26,20 @@ bool holdsName(const PlaceInventory& place, const std::string& name) {
 }
 
 }  // namespace
+
+std::string foldCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::unordered_set<std::string> foldedNames(const PlaceInventory& place) {
+  std::unordered_set<std::string> names;
+  for (const FamilyDataSource& dataSource : place.dataSources)
+    names.insert(foldCase(dataSource.name));
+  return names;
+}
 
 bool sameName(const std::string& a, const std::string& b) {
   return foldCase(a) == foldCase(b);

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "dsn/inventory.h"
@@ -12,6 +13,7 @@
 namespace dsnconf::findings {
 
 // Registry names and Windows paths compare without regard to ASCII case.
+std::string foldCase(std::string text);
 bool sameName(const std::string& a, const std::string& b);
 
 // "GEN1", "GEN2" or "GEN3" for a family driver name.
@@ -44,6 +46,9 @@ bool reachedByDsnTarget(const Inventory& inventory, const PlaceInventory& place,
 // (the current driver registered there to copy from), else nothing.
 std::optional<std::string> registerHint(const std::vector<const PlaceInventory*>& views,
                                         const std::string& driver);
+
+// The names of a place's family data sources, case folded.
+std::unordered_set<std::string> foldedNames(const PlaceInventory& place);
 
 // "the 64-bit system view", "either system view" or "the system view".
 std::string viewsText(const Inventory& inventory, const PlaceInventory& place);

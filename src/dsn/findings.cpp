@@ -147,15 +147,18 @@ void findShadowed(const Configuration& configuration, Findings& findings) {
   const Inventory& inventory = configuration.inventory;
   const PlaceInventory* user = inventory.find(kUserPlace);
   if (!user) return;
+  std::vector<std::pair<const PlaceInventory*, std::unordered_set<std::string>>> views;
+  for (const PlaceInventory* view : machineViews(inventory)) {
+    views.emplace_back(view, foldedNames(*view));
+  }
   for (const FamilyDataSource& dataSource : user->dataSources) {
-    for (const PlaceInventory* view : machineViews(inventory)) {
-      for (const FamilyDataSource& hidden : view->dataSources) {
-        if (!sameName(hidden.name, dataSource.name)) continue;
-        Finding finding = dataSourceFinding("shadowed", Severity::Info, *user, dataSource);
-        finding.message = "it hides the " + std::string(view->place->name) +
-                          " data source of the same name from this user's applications";
-        findings.push_back(std::move(finding));
-      }
+    const std::string name = foldCase(dataSource.name);
+    for (const auto& [view, names] : views) {
+      if (names.count(name) == 0) continue;
+      Finding finding = dataSourceFinding("shadowed", Severity::Info, *user, dataSource);
+      finding.message = "it hides the " + std::string(view->place->name) +
+                        " data source of the same name from this user's applications";
+      findings.push_back(std::move(finding));
     }
   }
 }
