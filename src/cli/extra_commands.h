@@ -1,11 +1,13 @@
-// The argument parsing of the commands beyond the six; each returns the
-// command's exit status.
+// The commands beyond the six: each reads its own command line and runs its
+// handler, returning the exit status.
 #pragma once
 
 #include "cli/arg_cursor.h"
 
 namespace dsnconf {
 
+int runAdd(ArgCursor& cursor);
+int runRemove(ArgCursor& cursor);
 int runCheck(ArgCursor& cursor);
 
 }  // namespace dsnconf

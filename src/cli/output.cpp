@@ -16,4 +16,8 @@ void printNotEnoughArguments() {
   printLine("*** Not enough arguments ***");
 }
 
+void printAdministratorHint() {
+  printLine("*** You may need to run this tool as an administrator ***");
+}
+
 }  // namespace dsnconf

@@ -10,4 +10,8 @@ void printLine(const std::string& line);
 // The line for a command line that stops short of what its command needs.
 void printNotEnoughArguments();
 
+// The line after a failure whose likely cause is a standard user changing the
+// machine's configuration.
+void printAdministratorHint();
+
 }  // namespace dsnconf

@@ -121,6 +121,38 @@ const char* const kCheckScreen[] = {
     "  info was found, 1 for a warning or an error.",
 };
 
+const char* const kAddScreen[] = {
+    "add {/user | /system} [/64 | /32] <DSN> [GEN1 | GEN2 | GEN3] [<property>=<value> ...]",
+    "",
+    "Create a user or system DSN for an Ivorel driver.",
+    "",
+    "  Command options:",
+    "  /user             The DSN is created for the current user...",
+    "  /system           The DSN is created for all users, in both registry views...",
+    "  /64                 ... with the driver's 64-bit registration (only).",
+    "  /32                 ... with the driver's 32-bit registration (only).",
+    "",
+    "  <DSN>             The name of the new user or system data source.",
+    "  GEN1              DSN created for \"Brenmoor ODBC Driver (32-bit)\"",
+    "  GEN2              DSN created for \"Sarvonet ODBC Driver\"",
+    "  GEN3              DSN created for \"Ivorel ODBC Driver\" (default)",
+    "  <property>=<value>",
+    "                    A property written to the new DSN. (optional, repeatable)",
+};
+const char* const kRemoveScreen[] = {
+    "remove {/user | /system} [/64 | /32] <DSN>",
+    "",
+    "Remove a user or system DSN of an Ivorel driver.",
+    "",
+    "  Command options:",
+    "  /user             The current user's DSN is removed.",
+    "  /system           The DSN is removed for all users, from both registry views...",
+    "  /64                 ... but only from the 64-bit view.",
+    "  /32                 ... but only from the 32-bit view.",
+    "",
+    "  <DSN>             The name of the user or system data source.",
+};
+
 struct ScreenText {
   UsageScreen screen;
   const char* const* lines;
@@ -136,7 +168,8 @@ const ScreenText kScreens[] = {
     screenText(UsageScreen::General, kGeneralScreen), screenText(UsageScreen::View, kViewScreen),
     screenText(UsageScreen::Delete, kDeleteScreen),   screenText(UsageScreen::Set, kSetScreen),
     screenText(UsageScreen::Name, kNameScreen),       screenText(UsageScreen::Trace, kTraceScreen),
-    screenText(UsageScreen::Reg, kRegScreen),         screenText(UsageScreen::Check, kCheckScreen),
+    screenText(UsageScreen::Reg, kRegScreen),         screenText(UsageScreen::Add, kAddScreen),
+    screenText(UsageScreen::Remove, kRemoveScreen),   screenText(UsageScreen::Check, kCheckScreen),
 };
 
 }  // namespace

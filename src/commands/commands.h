@@ -2,6 +2,11 @@
 // 0 for success, 1 for a failure it has reported, or a registry error code.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dsn/registry_edit.h"
 #include "dsn/target.h"
 
 namespace dsnconf {
@@ -14,6 +19,20 @@ int cmdSet(const DsnTarget& target, const char* property, const char* value);
 int cmdName(const DsnTarget& target, DriverVersion version);
 int cmdTrace(bool on, TraceScope scope, const char* traceFile);
 int cmdReg(DriverVersion version, bool add);
+
+// add and remove: one data source in the places a command line chose.
+struct DsnRequest {
+  PlaceChoice places;
+  std::string name;
+};
+struct AddRequest {
+  DsnRequest dsn;
+  DriverVersion version = GEN3;
+  // Names and values in the order given; neither "Driver" nor a name twice.
+  std::vector<std::pair<std::string, std::string>> properties;
+};
+int cmdAdd(const AddRequest& request);
+int cmdRemove(const DsnRequest& request);
 
 // Beyond the six: 0 when nothing above a note was found, 1 when a warning or
 // an error was, or the registry error that stopped the reading.

@@ -61,7 +61,7 @@ bool openDsnKey(const char* name, RegKeyHolder& key) {
     key.clearAfterFailure();
   }
   printLine(std::string("*** Could not access the ") + name + " ***");
-  printLine("*** You may need to run this tool as an administrator ***");
+  printAdministratorHint();
   return false;
 }
 

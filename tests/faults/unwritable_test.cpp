@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "fault_support.h"
+#include "tmpfs_support.h"
 
 namespace dsnconf::test {
 namespace {
@@ -31,52 +32,9 @@ constexpr const char* kUserHive =
     "\"Port\"=\"5432\"\n";
 constexpr const char* kFileDsn = "[ODBC]\nDRIVER=Ivorel ODBC Driver\nSYSTEM=db\nPort=5432\n";
 
-// The block size of tmpfs: the page size.
-const std::size_t kBlockSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-
 // A value that needs blocks of its own: the last, partly used block of a file
 // cannot take it.
 const std::string kLongValue(8192, 'v');
-
-// A small tmpfs mounted over a fresh folder for one test.
-class TmpfsMount {
- public:
-  explicit TmpfsMount(const std::string& folder) : folder_(folder) {
-    std::filesystem::create_directories(folder_);
-    if (::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=64k") != 0) {
-      error_ = std::strerror(errno);
-    }
-  }
-  ~TmpfsMount() {
-    if (error_.empty()) ::umount2(folder_.c_str(), MNT_DETACH);
-  }
-  TmpfsMount(const TmpfsMount&) = delete;
-  TmpfsMount& operator=(const TmpfsMount&) = delete;
-
-  // Empty when mounted.
-  const std::string& error() const { return error_; }
-  bool makeReadOnly() {
-    return ::mount("tmpfs", folder_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
-  }
-
- private:
-  std::string folder_;
-  std::string error_;
-};
-
-// Writes a file that takes up the rest of the file system's space.
-void fillUp(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0);
-  const std::string block(4096, 'f');
-  while (::write(fd, block.data(), block.size()) > 0) {
-  }
-  // Single bytes for the last partial block.
-  while (::write(fd, "f", 1) > 0) {
-  }
-  EXPECT_EQ(errno, ENOSPC);
-  ::close(fd);
-}
 
 std::vector<std::string> entries(const std::string& folder) {
   std::vector<std::string> names;

@@ -173,6 +173,46 @@ std::vector<Shape> messageShapes() {
       }
     }
   }
+  // add and remove.
+  for (const char* pattern : {
+           "*** Invalid add command specified: {} ***",
+           "*** Invalid remove command specified: {} ***",
+           "*** {} is not a valid DSN: ODBC.INI keeps its own settings under that name ***",
+           "*** Invalid property specified: {} (expected <property>=<value>) ***",
+           "*** {} cannot be given: add writes it from the driver's registration ***",
+           "*** Property {} is given more than once ***",
+           "*** Unexpected argument specified: {} ***",
+           "*** '{}' is not registered for {n}-bit applications: the DSN {} could not be used "
+           "there ***",
+           "*** '{}' is registered for {n}-bit applications without a Driver file: the DSN {} "
+           "could not be used there ***",
+           "*** '{}' is registered neither for 64-bit nor for 32-bit applications: the DSN {} "
+           "could not be used ***",
+           "*** Got error code {n} while reading the {n}-bit registration of '{}' ***",
+           "Created the user DSN {} for the {n}-bit '{}'.",
+       }) {
+    patterns.emplace_back(pattern);
+  }
+  for (const char* scope : {"user DSN", "system DSN", "64-bit system DSN", "32-bit system DSN"}) {
+    patterns.push_back(std::string("*** There is no ") + scope + " {} ***");
+  }
+  for (const char* place : {"user", "64-bit system", "32-bit system"}) {
+    const std::string dsn = std::string(place) + " DSN {}";
+    for (const char* doing : {"looking for", "creating", "removing", "taking back"}) {
+      patterns.push_back(std::string("*** Got error code {n} while ") + doing + " the " + dsn +
+                         " ***");
+    }
+    patterns.push_back("*** The " + dsn +
+                       " uses '{}', not an Ivorel driver: nothing was removed ***");
+    patterns.push_back("*** The " + dsn +
+                       " is not listed with an Ivorel driver: nothing was removed ***");
+    patterns.push_back("*** The " + dsn +
+                       " is not listed in ODBC Data Sources: nothing was removed ***");
+    patterns.push_back("*** The " + dsn + " already exists ***");
+    patterns.push_back("Removed the " + dsn + ".");
+    patterns.push_back("Removed the list entry of the " + dsn + ", whose key was already gone.");
+    patterns.push_back("Created the " + dsn + " for '{}'.");
+  }
   std::vector<Shape> shapes;
   for (const std::string& pattern : patterns) shapes.push_back(shape(pattern));
   return shapes;
@@ -213,10 +253,10 @@ const char* const kFileDsn = "[ODBC]\nDRIVER=Ivorel ODBC Driver\nSYSTEM=files-db
 
 // The texts of the registry and the file data source that a line may quote.
 std::vector<std::string> storedTexts() {
-  std::vector<std::string> texts = {"Payroll",  "Sheets",    "Server",    "payroll-db",  "Port",
-                                    "5432",     "Sales",     "sales-db",  "DRIVER",      "SYSTEM",
-                                    "files-db", "Installed", "ivorel.so", "ivorel32.so", "Driver",
-                                    "32",       "64"};
+  std::vector<std::string> texts = {
+      "Payroll",   "Sheets",      "Server", "payroll-db", "Port",     "5432",
+      "Sales",     "sales-db",    "DRIVER", "SYSTEM",     "files-db", "Installed",
+      "ivorel.so", "ivorel32.so", "Driver", "32",         "64",       "Acme Text Driver"};
   for (const char* name : kDriverNames) texts.emplace_back(name);
   return texts;
 }
@@ -246,6 +286,16 @@ class ArgumentMaker {
     } else if (word == "reg") {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/add" : "/del"));
       args.push_back(pick(4) == 0 ? argument() : mixCase(oneOf(kVersions)));
+    } else if (word == "add" || word == "remove") {
+      args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/user" : "/system"));
+      if (pick(2) == 0) args.push_back(pick(2) == 0 ? "/32" : "/64");
+      args.push_back(pick(3) == 0 ? argument() : oneOf(kDataSources) + std::string(pick(2), '2'));
+      if (word == "add" && pick(2) == 0) {
+        args.push_back(pick(4) == 0 ? argument() : mixCase(oneOf(kVersions)));
+      }
+      for (int property = word == "add" ? pick(4) : 0; property > 0; --property) {
+        args.push_back(oneOf(kNames) + "=" + (pick(2) == 0 ? argument() : "v"));
+      }
     } else {
       const std::string target = oneOf(kTargets);
       args.push_back(mixCase(target));
@@ -263,8 +313,8 @@ class ArgumentMaker {
   }
 
  private:
-  static constexpr const char* kCommandWords[] = {"view",  "delete", "set",   "name",
-                                                  "trace", "reg",    "/help", "/?"};
+  static constexpr const char* kCommandWords[] = {"view", "delete", "set",    "name",  "trace",
+                                                  "reg",  "add",    "remove", "/help", "/?"};
   static constexpr const char* kKeywords[] = {
       "/dsn", "/fdsn", "/all", "/user", "/system", "/32", "/64", "on",    "off", "/add",
       "/del", "GEN1",  "GEN2", "GEN3",  "/help",   "/?",  "add", "/dsnx", "gen", "/help-me"};
@@ -363,7 +413,7 @@ TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
   // The usage screens, as the help requests print them, are known lines too.
   std::vector<Shape> shapes = messageShapes();
   std::set<std::string> screenLines;
-  for (const char* word : {"", "view", "delete", "set", "name", "trace", "reg"}) {
+  for (const char* word : {"", "view", "delete", "set", "name", "trace", "reg", "add", "remove"}) {
     std::vector<std::string> args;
     if (*word != '\0') args.emplace_back(word);
     args.emplace_back("/?");
@@ -394,6 +444,8 @@ TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
 
     std::vector<std::string> texts = storedTexts();
     texts.insert(texts.end(), args.begin(), args.end());
+    // A property's name, as add quotes it.
+    for (const std::string& arg : args) texts.push_back(arg.substr(0, arg.find('=')));
     const LineMatcher matcher(shapes, texts);
     const std::size_t matched = matcher.matchedPrefix(result.out);
     EXPECT_EQ(matched, result.out.size()) << context << "\nunknown output from byte " << matched

@@ -1,0 +1,122 @@
+// remove: deletes one data source of the family from the places chosen. Only
+// a data source whose list entry names a driver of the family is removed: its
+// list entry first, then its key with everything below it, so that a run
+// stopped between the two leaves at worst a key that no list names.
+#include <string>
+#include <vector>
+
+#include "cli/output.h"
+#include "commands/commands.h"
+#include "dsn/registry.h"
+
+namespace dsnconf {
+namespace {
+
+enum class Standing { Absent, Family, OtherDriver, Unlisted };
+
+// What one place holds under the data source's name.
+struct Holding {
+  const Place* place = nullptr;
+  Standing standing = Standing::Absent;
+  bool hasKey = false;
+  ListEntry entry;
+};
+
+void printNotFound(const DsnRequest& request) {
+  printLine("*** There is no " + choiceDsnLabel(request.places) + " " + request.name + " ***");
+}
+
+void printNotTheFamilys(const Holding& holding, const std::string& name) {
+  const std::string label = "*** The " + placeDsnLabel(*holding.place, name);
+  if (holding.standing == Standing::Unlisted) {
+    printLine(label + " is not listed in ODBC Data Sources: nothing was removed ***");
+  } else if (holding.entry.type == REG_SZ) {
+    printLine(label + " uses '" + holding.entry.text() +
+              "', not an Ivorel driver: nothing was removed ***");
+  } else {
+    printLine(label + " is not listed with an Ivorel driver: nothing was removed ***");
+  }
+}
+
+void printRemoved(const Holding& holding, const std::string& name) {
+  if (holding.hasKey) {
+    printLine("Removed the " + placeDsnLabel(*holding.place, name) + ".");
+  } else {
+    printLine("Removed the list entry of the " + placeDsnLabel(*holding.place, name) +
+              ", whose key was already gone.");
+  }
+}
+
+LSTATUS lookUp(const Place& place, const std::string& name, Holding& holding) {
+  holding.place = &place;
+  LSTATUS status = readListEntry(place, name, holding.entry);
+  if (status == ERROR_SUCCESS) status = dsnKeyExists(place, name, holding.hasKey);
+  if (status != ERROR_SUCCESS) return status;
+  if (holding.entry.found) {
+    const bool family =
+        holding.entry.type == REG_SZ && isKnownDriverName(holding.entry.text().c_str());
+    holding.standing = family ? Standing::Family : Standing::OtherDriver;
+  } else if (holding.hasKey) {
+    holding.standing = Standing::Unlisted;
+  }
+  return ERROR_SUCCESS;
+}
+
+// The list entry goes first. Where the key cannot be deleted, the entry is
+// written back, so that the data source stays whole and remove can be run
+// again.
+LSTATUS removeFrom(const Holding& holding, const std::string& name) {
+  const Place& place = *holding.place;
+  RegKeyHolder list;
+  LSTATUS status = RegOpenKeyExA(place.root, kDataSourceListPath, 0,
+                                 KEY_QUERY_VALUE | KEY_SET_VALUE | place.viewFlag, list.receive());
+  if (status != ERROR_SUCCESS) {
+    list.clearAfterFailure();
+    return status;
+  }
+  status = RegDeleteValueA(list.get(), name.c_str());
+  if (status != ERROR_SUCCESS || !holding.hasKey) return status;
+  status = deleteKeyTree(place.root, dsnKeyPath(name), place.viewFlag);
+  if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  const std::string& data = holding.entry.data;
+  RegSetValueExA(list.get(), name.c_str(), 0, holding.entry.type,
+                 reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+  return status;
+}
+
+}  // namespace
+
+int cmdRemove(const DsnRequest& request) {
+  // Every place is looked at before anything is removed: a data source that
+  // is not demonstrably the family's in one place stops the whole run.
+  std::vector<Holding> holdings;
+  for (const Place* place : chosenPlaces(request.places)) {
+    Holding holding;
+    const LSTATUS status = lookUp(*place, request.name, holding);
+    if (status != ERROR_SUCCESS) {
+      printDsnLookupFailure(*place, request.name, status);
+      return 1;
+    }
+    if (holding.standing != Standing::Absent) holdings.push_back(holding);
+  }
+  if (holdings.empty()) {
+    printNotFound(request);
+    return 1;
+  }
+  for (const Holding& holding : holdings) {
+    if (holding.standing == Standing::Family) continue;
+    printNotTheFamilys(holding, request.name);
+    return 1;
+  }
+  for (const Holding& holding : holdings) {
+    const LSTATUS status = removeFrom(holding, request.name);
+    if (status != ERROR_SUCCESS) {
+      printDsnChangeFailure("removing", *holding.place, request.name, status);
+      return 1;
+    }
+    printRemoved(holding, request.name);
+  }
+  return 0;
+}
+
+}  // namespace dsnconf
