@@ -92,14 +92,28 @@ bool registeredInAny(const std::vector<const PlaceInventory*>& views, const std:
   return false;
 }
 
+bool isHintableName(const std::string& name) {
+  // A name the installer refuses, one that would read as a view word after
+  // the scope, or one that cannot be quoted on a command line.
+  return !name.empty() && name.size() <= kMaxTargetName &&
+         name.find_first_of(kInvalidDsnCharacters) == std::string::npos &&
+         name.find('"') == std::string::npos && name != "/64" && name != "/32" &&
+         !isOdbcIniSpecialKey(name);
+}
+
 bool reachedByDsnTarget(const Inventory& inventory, const PlaceInventory& place,
                         const std::string& name) {
-  if (name.empty() || name.find_first_of(kInvalidDsnCharacters) != std::string::npos) return false;
+  if (!isHintableName(name)) return false;
   for (const PlaceInventory& earlier : inventory.places) {
     if (&earlier == &place) return true;
     if (holdsName(earlier, name)) return false;
   }
   return false;
+}
+
+std::string placeWords(const Place& place) {
+  if (place.scope == Scope::User) return "/user";
+  return place.view == MachineView::Bit64 ? "/system /64" : "/system /32";
 }
 
 std::optional<std::string> registerHint(const std::vector<const PlaceInventory*>& views,

@@ -29,8 +29,11 @@ void findListedWithoutKey(const Configuration& configuration, Findings& findings
       Finding finding = dataSourceFinding("listed-without-key", Severity::Error, place, dataSource);
       finding.message = "the data-source list names it but its key ODBC.INI\\" + dataSource.name +
                         " does not exist; view /all stops here";
-      if (reachedByDsnTarget(inventory, place, dataSource.name)) {
-        finding.fix = "dsnconf remove /dsn " + commandArgument(dataSource.name);
+      // remove takes the place from its command line and, unlike view and
+      // name, removes an entry whose key is gone.
+      if (isHintableName(dataSource.name)) {
+        finding.fix =
+            "dsnconf remove " + placeWords(*place.place) + " " + commandArgument(dataSource.name);
       }
       findings.push_back(std::move(finding));
     }

@@ -107,25 +107,38 @@ TEST(Findings, DataSourcesAndTheirDrivers) {
                                                     "\\ivorel\\IVOREL32.DLL"));
        },
        {}},
-      {"a list entry without its key; remove reaches the user's",
+      {"a list entry without its key; remove names the place",
        [](Configuration& c) {
          user(c).dataSources.push_back(dataSource("Gone", kGen3, "", false));
        },
-       {"error listed-without-key user Gone Ivorel ODBC Driver | dsnconf remove /dsn Gone"}},
-      {"a machine entry without its key behind a user data source of that name: no hint, "
-       "remove would take the user's",
+       {"error listed-without-key user Gone Ivorel ODBC Driver | dsnconf remove /user Gone"}},
+      {"a machine entry without its key behind a user data source of that name: remove takes "
+       "the place it is told",
        [](Configuration& c) {
          user(c).dataSources.push_back(dataSource("Gone", kGen3, kFile64));
          view32(c).dataSources.push_back(dataSource("GONE", kGen3, "", false));
        },
-       {"error listed-without-key 32-bit system GONE Ivorel ODBC Driver | no fix",
+       {"error listed-without-key 32-bit system GONE Ivorel ODBC Driver | dsnconf remove /system "
+        "/32 GONE",
         "info shadowed user Gone Ivorel ODBC Driver | no fix"}},
-      {"an entry of another driver in the user's list also comes first",
+      {"names a command line cannot carry or the installer refuses get no hint",
        [](Configuration& c) {
-         user(c).otherEntries.push_back("Gone");
-         view64(c).dataSources.push_back(dataSource("Gone", kGen3, "", false));
+         view64(c).dataSources.push_back(dataSource("/64", kGen3, "", false));
+         view64(c).dataSources.push_back(dataSource("Say \"hi\"", kGen3, "", false));
+         view64(c).dataSources.push_back(dataSource("A;B", kGen3, "", false));
+         view64(c).dataSources.push_back(dataSource("Old Orders", kGen3, "", false));
        },
-       {"error listed-without-key 64-bit system Gone Ivorel ODBC Driver | no fix"}},
+       {"error listed-without-key 64-bit system /64 Ivorel ODBC Driver | no fix",
+        "error listed-without-key 64-bit system Say \"hi\" Ivorel ODBC Driver | no fix",
+        "error listed-without-key 64-bit system A;B Ivorel ODBC Driver | no fix",
+        "error listed-without-key 64-bit system Old Orders Ivorel ODBC Driver | dsnconf remove "
+        "/system /64 \"Old Orders\""}},
+      {"an entry of another driver in the user's list comes first for set /dsn",
+       [](Configuration& c) {
+         user(c).otherEntries.push_back("sales");
+         view64(c).dataSources.push_back(dataSource("Sales", kGen3, kFile32));
+       },
+       {"warning driver-file-mismatch 64-bit system Sales Ivorel ODBC Driver | no fix"}},
       {"an earlier driver unregistered in its view is registered by reg /add",
        [](Configuration& c) {
          view32(c).dataSources.push_back(dataSource("Legacy Orders", kGen1, kFile32));
