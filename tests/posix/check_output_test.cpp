@@ -138,5 +138,44 @@ TEST(CheckOutput, TheJsonDocumentCarriesTheSameFindingsAsTheLines) {
   EXPECT_EQ(readFile(registry.file("HKEY_LOCAL_MACHINE.reg")), kMachine);
 }
 
+// The README's sample registry: its two data sources of earlier drivers have
+// no registration to use, and the hints check gives (reg /add of each) leave
+// only notes, so check then exits 0.
+TEST(CheckOutput, TheSampleRegistryAndItsHints) {
+  const TempFolder registry;
+  for (const char* hive : {"HKEY_CURRENT_USER.reg", "HKEY_LOCAL_MACHINE.reg"}) {
+    writeFile(registry.file(hive),
+              readFile(std::string(DSNCONF_EXAMPLES_DIR) + "/registry/" + hive));
+  }
+  const std::vector<std::pair<std::string, std::string>> environment = {
+      {"DSNCONF_REGISTRY", registry.path().string()}};
+  const auto check = [&] {
+    const ProcessResult result = runProcess(DSNCONF_BINARY, {"check", "/json"}, environment);
+    const nlohmann::json document = nlohmann::json::parse(result.out);
+    std::vector<std::string> findings;
+    for (const nlohmann::json& finding : document.at("findings")) {
+      findings.push_back(finding.at("id").get<std::string>() + " " +
+                         finding.at("dsn").get<std::string>() + " | " +
+                         finding.at("fix").get<std::string>());
+    }
+    return std::make_pair(result.exitStatus, findings);
+  };
+
+  const auto [before, found] = check();
+  EXPECT_EQ(before, 1);
+  EXPECT_EQ(found, (std::vector<std::string>{
+                       "driver-not-registered Archive | dsnconf reg /add GEN2",
+                       "driver-not-registered Legacy Orders | dsnconf reg /add GEN1",
+                       "earlier-driver Archive | dsnconf name /dsn Archive GEN3",
+                       "earlier-driver Legacy Orders | dsnconf name /dsn \"Legacy Orders\" GEN3",
+                   }));
+  for (const char* version : {"GEN2", "GEN1"}) {
+    EXPECT_EQ(runProcess(DSNCONF_BINARY, {"reg", "/add", version}, environment).exitStatus, 0);
+  }
+  const auto [after, left] = check();
+  EXPECT_EQ(after, 0) << "only notes are left";
+  EXPECT_EQ(left.size(), 2u);
+}
+
 }  // namespace
 }  // namespace dsnconf::test
