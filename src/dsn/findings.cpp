@@ -139,8 +139,8 @@ void findUnreadableEntry(const Configuration& configuration, Findings& findings)
           entry.problem == EntryProblem::NotAString
               ? "its data-source list entry is not a string (registry type " +
                     std::to_string(entry.type) + "); view /all and name /all pass over it"
-              : "its data-source list entry's name or driver is too long (1024 characters or "
-                "more); view /all and name /all pass over it";
+              : "its data-source list entry's name or driver is too long for the 1024-byte "
+                "buffers of view /all and name /all, which pass over it";
       findings.push_back(std::move(finding));
     }
   }
