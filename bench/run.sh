@@ -95,6 +95,8 @@ for size in "${sizes[@]}"; do
   bench "$size" "dsnconf (no argument)" "$dsnconf"
   bench "$size" "view /all" "$dsnconf" view /all
   bench "$size" "view /all Server" "$dsnconf" view /all Server
+  bench "$size" "check" "$dsnconf" check
+  bench "$size" "check /json" "$dsnconf" check /json
   bench "$size" "view /dsn ONE" "$dsnconf" view /dsn "$one"
   bench "$size" "view /dsn ONE Server" "$dsnconf" view /dsn "$one" Server
   # The first load of hives without an index: a registry copied or edited

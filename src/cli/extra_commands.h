@@ -8,5 +8,6 @@ namespace dsnconf {
 
 int runAdd(ArgCursor& cursor);
 int runRemove(ArgCursor& cursor);
+int runCheck(ArgCursor& cursor);
 
 }  // namespace dsnconf

@@ -108,6 +108,18 @@ const char* const kRegScreen[] = {
     "  GEN1              \"Brenmoor ODBC Driver (32-bit)\" is added or removed.",
     "  GEN2              \"Sarvonet ODBC Driver\" is added or removed.",
 };
+const char* const kCheckScreen[] = {
+    "check [/json]",
+    "",
+    "Diagnose the ODBC configuration of Ivorel DSNs and drivers.",
+    "",
+    "  Command options:",
+    "  /json             The findings are written as one JSON document.",
+    "",
+    "  Nothing is changed. Each finding names what is wrong, where, and the",
+    "  dsnconf command line that repairs it. Exit status: 0 when nothing above",
+    "  info was found, 1 for a warning or an error.",
+};
 
 const char* const kAddScreen[] = {
     "add {/user | /system} [/64 | /32] <DSN> [GEN1 | GEN2 | GEN3] [<property>=<value> ...]",
@@ -157,7 +169,7 @@ const ScreenText kScreens[] = {
     screenText(UsageScreen::Delete, kDeleteScreen),   screenText(UsageScreen::Set, kSetScreen),
     screenText(UsageScreen::Name, kNameScreen),       screenText(UsageScreen::Trace, kTraceScreen),
     screenText(UsageScreen::Reg, kRegScreen),         screenText(UsageScreen::Add, kAddScreen),
-    screenText(UsageScreen::Remove, kRemoveScreen),
+    screenText(UsageScreen::Remove, kRemoveScreen),   screenText(UsageScreen::Check, kCheckScreen),
 };
 
 }  // namespace

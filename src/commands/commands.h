@@ -34,4 +34,8 @@ struct AddRequest {
 int cmdAdd(const AddRequest& request);
 int cmdRemove(const DsnRequest& request);
 
+// Beyond the six: 0 when nothing above a note was found, 1 when a warning or
+// an error was, or the registry error that stopped the reading.
+int cmdCheck(bool json);
+
 }  // namespace dsnconf

@@ -57,6 +57,7 @@ class PlaceReader {
     if (status == ERROR_SUCCESS) status = readUnlistedKeys();
     if (status == ERROR_SUCCESS) status = readTracing();
     if (status == ERROR_SUCCESS && place_.scope == Scope::System) status = readRegistrations();
+    if (status == ERROR_SUCCESS && place_.scope == Scope::System) status = readDefaultDsnDir();
     return status;
   }
 
@@ -118,6 +119,8 @@ class PlaceReader {
         dataSource.name = std::move(entry.name);
         dataSource.driver = entry.text();
         result_.dataSources.push_back(std::move(dataSource));
+      } else {
+        result_.otherEntries.push_back(std::move(entry.name));
       }
     }
     return ERROR_SUCCESS;
@@ -208,6 +211,20 @@ class PlaceReader {
     status = readNamedValue(key.get(), "", "Trace", path, result_.tracing.trace);
     if (status != ERROR_SUCCESS) return status;
     return readNamedValue(key.get(), "", "TraceFile", path, result_.tracing.traceFile);
+  }
+
+  LSTATUS readDefaultDsnDir() {
+    const std::string path = std::string(kOdbcIniPath) + "\\" + kFileDsnKeyName;
+    RegKeyHolder key;
+    bool found = false;
+    LSTATUS status = open(path, key, found);
+    if (status != ERROR_SUCCESS || !found) return status;
+    std::optional<RegistryValue> folder;
+    status = readNamedValue(key.get(), "", "DefaultDSNDir", path, folder);
+    if (status == ERROR_SUCCESS && folder && folder->type == REG_SZ) {
+      result_.defaultDsnDir = folder->text();
+    }
+    return status;
   }
 
   LSTATUS readRegistrations() {

@@ -82,9 +82,14 @@ struct PlaceInventory {
   bool hasList = false;                       // the place has an "ODBC Data Sources" key
   std::vector<FamilyDataSource> dataSources;  // in list order
   std::vector<UnreadableEntry> unreadableEntries;
+  // The readable list entries that name a driver of another family.
+  std::vector<std::string> otherEntries;
   std::vector<UnlistedKey> unlistedKeys;  // sorted by name, as the registry lists keys
   TraceSettings tracing;
   std::vector<DriverRegistration> registrations;  // machine places: GEN3, GEN2, GEN1 order
+  // Machine places: "DefaultDSNDir" of ODBC.INI\ODBC File DSN, where it is a
+  // string: the folder file data sources are looked for in.
+  std::optional<std::string> defaultDsnDir;
 };
 
 struct Inventory {

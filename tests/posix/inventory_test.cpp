@@ -175,6 +175,20 @@ TEST_F(InventoryTest, TracingAndRegistrationsOfEachView) {
   EXPECT_EQ(view32[0].driverFile(), std::optional<std::string>("C:\\ivorel32.dll"));
 }
 
+TEST_F(InventoryTest, OtherDriversEntriesAndTheFileDataSourceFolderOfEachView) {
+  std::string machine = kMachine;
+  machine +=
+      "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\ODBC\\ODBC.INI\\ODBC File DSN]\n"
+      "\"DefaultDSNDir\"=\"C:\\\\dsns\"\n"
+      "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBC.INI\\ODBC File DSN]\n"
+      "\"DefaultDSNDir\"=dword:00000001\n";
+  const Inventory inventory = readBoth(kUser, machine);
+  EXPECT_EQ(inventory.places[0].otherEntries, std::vector<std::string>{"Sheets"});
+  EXPECT_FALSE(inventory.places[0].defaultDsnDir.has_value()) << "the folder is the machine's";
+  EXPECT_FALSE(inventory.places[1].defaultDsnDir.has_value()) << "a DWORD names no folder";
+  EXPECT_EQ(inventory.places[2].defaultDsnDir, std::optional<std::string>("C:\\dsns"));
+}
+
 TEST_F(InventoryTest, AnEmptyRegistryHasPlacesWithNothingInThem) {
   const Inventory inventory = readBoth("", "");
   ASSERT_EQ(inventory.places.size(), 3u);

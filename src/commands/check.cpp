@@ -1,0 +1,130 @@
+// check: reads the family's whole configuration, changes nothing, and reports
+// each state that keeps an application from using a data source, with the
+// dsnconf command line that repairs it.
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/output.h"
+#include "commands/commands.h"
+#include "dsn/file_dsns.h"
+#include "dsn/findings.h"
+
+namespace dsnconf {
+namespace {
+
+struct Counts {
+  int errors = 0;
+  int warnings = 0;
+  int notes = 0;
+};
+
+Counts countFindings(const std::vector<Finding>& findings) {
+  Counts counts;
+  for (const Finding& finding : findings) {
+    if (finding.severity == Severity::Error) ++counts.errors;
+    if (finding.severity == Severity::Warning) ++counts.warnings;
+    if (finding.severity == Severity::Info) ++counts.notes;
+  }
+  return counts;
+}
+
+void printReadFailure(const InventoryFailure& failure) {
+  printLine("*** Got error code " + std::to_string(failure.status) + " while reading " +
+            failure.key + " ***");
+}
+
+// The folder of the installer's default file data sources: the machine's
+// 32-bit view, the view the installer of a 32-bit program reads.
+std::string defaultDsnFolder(const Inventory& inventory) {
+  const PlaceInventory* view = inventory.find(kSystem32Place);
+  return view && view->defaultDsnDir ? *view->defaultDsnDir : std::string();
+}
+
+std::string placeName(const Finding& finding) {
+  return finding.place ? finding.place->name : "file";
+}
+
+// <severity> <id>: <place>: [DSN '<dsn>' ][(<driver>)|driver '<driver>']: <message>[; fix:
+// <command>]
+std::string findingLine(const Finding& finding) {
+  std::string line = std::string(severityName(finding.severity)) + " " + finding.id + ": " +
+                     placeName(finding) + ": ";
+  if (finding.dsn) {
+    line += "DSN '" + *finding.dsn + "'";
+    if (finding.driver) line += " (" + *finding.driver + ")";
+    line += ": ";
+  } else if (finding.driver) {
+    line += "driver '" + *finding.driver + "': ";
+  }
+  line += finding.message;
+  if (finding.fix) line += "; fix: " + *finding.fix;
+  if (finding.severity == Severity::Info) return line;
+  return "*** " + line + " ***";
+}
+
+template <typename T>
+nlohmann::ordered_json optionalJson(const std::optional<T>& value) {
+  return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
+nlohmann::ordered_json findingJson(const Finding& finding) {
+  nlohmann::ordered_json view = nullptr;
+  std::string scope = "file";
+  if (finding.place) {
+    scope = finding.place->scope == Scope::User ? "user" : "system";
+    if (finding.place->view == MachineView::Bit64) view = 64;
+    if (finding.place->view == MachineView::Bit32) view = 32;
+  }
+  return {{"id", finding.id},
+          {"severity", severityName(finding.severity)},
+          {"scope", scope},
+          {"view", view},
+          {"dsn", optionalJson(finding.dsn)},
+          {"driver", optionalJson(finding.driver)},
+          {"message", finding.message},
+          {"fix", optionalJson(finding.fix)}};
+}
+
+std::string plural(int count, const char* word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+void printFindings(const std::vector<Finding>& findings, const Counts& counts) {
+  for (const Finding& finding : findings) printLine(findingLine(finding));
+  printLine("Check found " + plural(counts.errors, "error") + ", " +
+            plural(counts.warnings, "warning") + " and " + plural(counts.notes, "note") + ".");
+}
+
+void printFindingsJson(const std::vector<Finding>& findings, const Counts& counts) {
+  nlohmann::ordered_json document;
+  document["findings"] = nlohmann::ordered_json::array();
+  for (const Finding& finding : findings) document["findings"].push_back(findingJson(finding));
+  document["counts"] = {
+      {"errors", counts.errors}, {"warnings", counts.warnings}, {"notes", counts.notes}};
+  // Names read from the registry are ANSI bytes, not always UTF-8: such bytes
+  // are written as U+FFFD rather than ending the run.
+  printLine(document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+}
+
+}  // namespace
+
+int cmdCheck(bool json) {
+  Configuration configuration;
+  InventoryFailure failure;
+  const LSTATUS status = readInventory(configuration.inventory, failure);
+  if (status != ERROR_SUCCESS) {
+    printReadFailure(failure);
+    return status;
+  }
+  configuration.files = readFamilyFileDataSources(defaultDsnFolder(configuration.inventory));
+  const std::vector<Finding> findings = diagnose(configuration);
+  const Counts counts = countFindings(findings);
+  if (json) {
+    printFindingsJson(findings, counts);
+  } else {
+    printFindings(findings, counts);
+  }
+  return counts.errors + counts.warnings > 0 ? 1 : 0;
+}
+
+}  // namespace dsnconf

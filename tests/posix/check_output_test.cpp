@@ -1,0 +1,181 @@
+// check's two outputs carry the same findings: the JSON document, parsed,
+// gives back every line of the plain output by the documented line format,
+// and its counts are the last line's.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace dsnconf::test {
+namespace {
+
+const char* const kUser = R"reg(Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\ODBC Data Sources]
+"Gone"="Ivorel ODBC Driver"
+"Sales"="Ivorel ODBC Driver"
+"Archive"="Sarvonet ODBC Driver"
+"Numbered"=dword:00000007
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\Sales]
+"Driver"="C:\\ivorel.dll"
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\Stray]
+"Driver"="C:\\ivorel.dll"
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\ODBC]
+"Trace"="1"
+)reg";
+
+const char* const kMachine = R"reg(Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ODBC\ODBC.INI\ODBC Data Sources]
+"Sales"="Ivorel ODBC Driver"
+"Old Sales"="Brenmoor ODBC Driver (32-bit)"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ODBC\ODBC.INI\Sales]
+"Driver"="C:\\elsewhere.dll"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ODBC\ODBC.INI\Old Sales]
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ODBC\ODBCINST.INI\ODBC Drivers]
+"Ivorel ODBC Driver"="Installed"
+"Sarvonet ODBC Driver"="Installed"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ODBC\ODBCINST.INI\Ivorel ODBC Driver]
+"Driver"="C:\\ivorel.dll"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\ODBC\ODBC.INI\ODBC]
+"Trace"="1"
+"TraceFile"="C:\\machine.log"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\ODBC\ODBCINST.INI\Brenmoor ODBC Driver (32-bit)]
+"Driver"="C:\\ivorel32.dll"
+)reg";
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) result.push_back(line);
+  return result;
+}
+
+std::string placeOf(const nlohmann::json& finding) {
+  const std::string scope = finding.at("scope");
+  if (scope == "user" || scope == "file") return scope;
+  return std::to_string(finding.at("view").get<int>()) + "-bit system";
+}
+
+// The line format the README documents, built from the JSON fields.
+std::string lineOf(const nlohmann::json& finding) {
+  const std::string severity = finding.at("severity");
+  std::string line =
+      severity + " " + finding.at("id").get<std::string>() + ": " + placeOf(finding) + ": ";
+  if (!finding.at("dsn").is_null()) {
+    line += "DSN '" + finding.at("dsn").get<std::string>() + "'";
+    if (!finding.at("driver").is_null())
+      line += " (" + finding.at("driver").get<std::string>() + ")";
+    line += ": ";
+  } else if (!finding.at("driver").is_null()) {
+    line += "driver '" + finding.at("driver").get<std::string>() + "': ";
+  }
+  line += finding.at("message").get<std::string>();
+  if (!finding.at("fix").is_null()) line += "; fix: " + finding.at("fix").get<std::string>();
+  return severity == "info" ? line : "*** " + line + " ***";
+}
+
+std::string plural(int count, const char* word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+TEST(CheckOutput, TheJsonDocumentCarriesTheSameFindingsAsTheLines) {
+  const TempFolder registry;
+  writeFile(registry.file("HKEY_CURRENT_USER.reg"), kUser);
+  writeFile(registry.file("HKEY_LOCAL_MACHINE.reg"), kMachine);
+  const std::vector<std::pair<std::string, std::string>> environment = {
+      {"DSNCONF_REGISTRY", registry.path().string()}};
+
+  const ProcessResult plain = runProcess(DSNCONF_BINARY, {"check"}, environment);
+  const ProcessResult json = runProcess(DSNCONF_BINARY, {"check", "/json"}, environment);
+  EXPECT_EQ(plain.exitStatus, 1);
+  EXPECT_EQ(json.exitStatus, 1);
+  EXPECT_EQ(plain.err, "");
+  EXPECT_EQ(json.err, "");
+
+  const nlohmann::json document = nlohmann::json::parse(json.out);
+  const nlohmann::json& findings = document.at("findings");
+  std::vector<std::string> rebuilt;
+  int errors = 0, warnings = 0, notes = 0;
+  for (const nlohmann::json& finding : findings) {
+    rebuilt.push_back(lineOf(finding));
+    const std::string severity = finding.at("severity");
+    errors += severity == "error";
+    warnings += severity == "warning";
+    notes += severity == "info";
+    ASSERT_EQ(finding.size(), 8u) << finding.dump();
+  }
+  EXPECT_EQ(document.at("counts").at("errors"), errors);
+  EXPECT_EQ(document.at("counts").at("warnings"), warnings);
+  EXPECT_EQ(document.at("counts").at("notes"), notes);
+  rebuilt.push_back("Check found " + plural(errors, "error") + ", " + plural(warnings, "warning") +
+                    " and " + plural(notes, "note") + ".");
+  EXPECT_EQ(lines(plain.out), rebuilt);
+
+  // Every kind of finding of the registry above is there.
+  std::vector<std::string> ids;
+  for (const nlohmann::json& finding : findings) ids.push_back(finding.at("id"));
+  for (const char* id : {"listed-without-key", "driver-not-registered", "driver-file-mismatch",
+                         "unlisted-key", "unreadable-entry", "shadowed", "tracing-on",
+                         "earlier-driver", "registration-incomplete"}) {
+    EXPECT_NE(std::find(ids.begin(), ids.end(), id), ids.end()) << id;
+  }
+  EXPECT_EQ(readFile(registry.file("HKEY_CURRENT_USER.reg")), kUser) << "check changes nothing";
+  EXPECT_EQ(readFile(registry.file("HKEY_LOCAL_MACHINE.reg")), kMachine);
+}
+
+// The README's sample registry: its two data sources of earlier drivers have
+// no registration to use, and the hints check gives (reg /add of each) leave
+// only notes, so check then exits 0.
+TEST(CheckOutput, TheSampleRegistryAndItsHints) {
+  const TempFolder registry;
+  for (const char* hive : {"HKEY_CURRENT_USER.reg", "HKEY_LOCAL_MACHINE.reg"}) {
+    writeFile(registry.file(hive),
+              readFile(std::string(DSNCONF_EXAMPLES_DIR) + "/registry/" + hive));
+  }
+  const std::vector<std::pair<std::string, std::string>> environment = {
+      {"DSNCONF_REGISTRY", registry.path().string()}};
+  const auto check = [&] {
+    const ProcessResult result = runProcess(DSNCONF_BINARY, {"check", "/json"}, environment);
+    const nlohmann::json document = nlohmann::json::parse(result.out);
+    std::vector<std::string> findings;
+    for (const nlohmann::json& finding : document.at("findings")) {
+      findings.push_back(finding.at("id").get<std::string>() + " " +
+                         finding.at("dsn").get<std::string>() + " | " +
+                         finding.at("fix").get<std::string>());
+    }
+    return std::make_pair(result.exitStatus, findings);
+  };
+
+  const auto [before, found] = check();
+  EXPECT_EQ(before, 1);
+  EXPECT_EQ(found, (std::vector<std::string>{
+                       "driver-not-registered Archive | dsnconf reg /add GEN2",
+                       "driver-not-registered Legacy Orders | dsnconf reg /add GEN1",
+                       "earlier-driver Archive | dsnconf name /dsn Archive GEN3",
+                       "earlier-driver Legacy Orders | dsnconf name /dsn \"Legacy Orders\" GEN3",
+                   }));
+  for (const char* version : {"GEN2", "GEN1"}) {
+    EXPECT_EQ(runProcess(DSNCONF_BINARY, {"reg", "/add", version}, environment).exitStatus, 0);
+  }
+  const auto [after, left] = check();
+  EXPECT_EQ(after, 0) << "only notes are left";
+  EXPECT_EQ(left.size(), 2u);
+}
+
+}  // namespace
+}  // namespace dsnconf::test
