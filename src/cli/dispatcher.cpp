@@ -5,6 +5,7 @@
 
 #include "cli/arg_cursor.h"
 #include "cli/command_line.h"
+#include "cli/extra_commands.h"
 #include "cli/output.h"
 #include "cli/usage.h"
 #include "commands/commands.h"
@@ -142,8 +143,14 @@ struct Command {
 
 // In the order the command word is compared.
 const Command kCommands[] = {
-    {"view", runView}, {"delete", runDelete}, {"set", runSet},
-    {"name", runName}, {"trace", runTrace},   {"reg", runReg},
+    {"view", runView},
+    {"delete", runDelete},
+    {"set", runSet},
+    {"name", runName},
+    {"trace", runTrace},
+    {"reg", runReg},
+    // Beyond the six.
+    {"export", runExport},
 };
 
 }  // namespace

@@ -108,6 +108,18 @@ const char* const kRegScreen[] = {
     "  GEN1              \"Brenmoor ODBC Driver (32-bit)\" is added or removed.",
     "  GEN2              \"Sarvonet ODBC Driver\" is added or removed.",
 };
+const char* const kExportScreen[] = {
+    "export {/json | /reg} [<file> [/y]]",
+    "",
+    "Write the Ivorel DSNs, tracing and driver registrations out.",
+    "",
+    "  Command options:",
+    "  /json             A JSON inventory for scripts.",
+    "  /reg              A registry file that reg import restores the DSNs from.",
+    "  /y                Replace the file if it exists.",
+    "",
+    "  <file>            The file to write; standard output if none is given.",
+};
 
 struct ScreenText {
   UsageScreen screen;
@@ -121,10 +133,14 @@ constexpr ScreenText screenText(UsageScreen screen, const char* const (&lines)[N
 }
 
 const ScreenText kScreens[] = {
-    screenText(UsageScreen::General, kGeneralScreen), screenText(UsageScreen::View, kViewScreen),
-    screenText(UsageScreen::Delete, kDeleteScreen),   screenText(UsageScreen::Set, kSetScreen),
-    screenText(UsageScreen::Name, kNameScreen),       screenText(UsageScreen::Trace, kTraceScreen),
+    screenText(UsageScreen::General, kGeneralScreen),
+    screenText(UsageScreen::View, kViewScreen),
+    screenText(UsageScreen::Delete, kDeleteScreen),
+    screenText(UsageScreen::Set, kSetScreen),
+    screenText(UsageScreen::Name, kNameScreen),
+    screenText(UsageScreen::Trace, kTraceScreen),
     screenText(UsageScreen::Reg, kRegScreen),
+    screenText(UsageScreen::Export, kExportScreen),
 };
 
 }  // namespace

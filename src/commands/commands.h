@@ -15,4 +15,10 @@ int cmdName(const DsnTarget& target, DriverVersion version);
 int cmdTrace(bool on, TraceScope scope, const char* traceFile);
 int cmdReg(DriverVersion version, bool add);
 
+enum class ExportFormat { Json, Reg };
+
+// Writes the family's configuration to standard output (file null) or to
+// the file, replacing an existing one only with `replace`.
+int cmdExport(ExportFormat format, const char* file, bool replace);
+
 }  // namespace dsnconf
