@@ -36,7 +36,7 @@ cp build-win32/dsnconf.exe build-win32/wine-stage/odbccp32.dll \
   build-win32/wine-stage/case-host.exe "$bin/"
 
 [[ -f build/CMakeCache.txt ]] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j2 --target dsnconf_e2e_tests
+cmake --build build -j2 --target dsnconf_e2e_tests dsnconf
 echo "windows: built after $(seconds_since "$started") s"
 
 # One prefix for the stage, one wineserver kept alive for all of it: each
@@ -66,3 +66,9 @@ echo "windows: cases ran in $(seconds_since "$cases_started") s; stage took $(se
 if [[ $status -ne 0 ]]; then
   stage_failed "end-to-end cases failed under Wine"
 fi
+
+# Hive files exported by Wine's regedit and reg.exe, read by the Linux build.
+export_started=$(date +%s)
+bash tests/wine/regedit_export.sh build/dsnconf "$bin" ||
+  stage_failed "the Linux build reads a regedit export otherwise than dsnconf.exe reads the registry"
+echo "windows: regedit exports compared in $(seconds_since "$export_started") s"

@@ -50,10 +50,22 @@ const std::string kExport =
     "\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Empty]\n";
 
+// kExport as a UTF-16 file carries it: there the hex data of string values
+// is UTF-16LE, each of kExport's bytes one code unit.
+const std::string kWideExport = [] {
+  std::string text = kExport;
+  const std::pair<std::string, std::string> wide[] = {
+      {"hex(7):41,00,42,00,00,00,\\\n  00,00",
+       "hex(7):41,00,00,00,42,00,00,00,00,00,00,00,\\\n  00,00,00,00"},
+      {"hex(1):61,62", "hex(1):61,00,62,00"}};
+  for (const auto& [narrow, utf16] : wide) text.replace(text.find(narrow), narrow.size(), utf16);
+  return text;
+}();
+
 TEST(HiveText, SameStateInEveryEncodingGivesOneCanonicalText) {
   const std::string expected = canonical(kExport);
-  const std::string forms[] = {crlf(kExport), "\xEF\xBB\xBF" + kExport, utf16le(crlf(kExport)),
-                               utf16le(kExport)};
+  const std::string forms[] = {crlf(kExport), "\xEF\xBB\xBF" + kExport, utf16le(crlf(kWideExport)),
+                               utf16le(kWideExport)};
   for (const std::string& form : forms) EXPECT_EQ(canonical(form), expected);
 }
 

@@ -350,9 +350,7 @@ LONG Hive::parseWhole(int fd, const struct stat& st) {
     source = std::make_shared<const FileValueSource>(fd, path_);
   }
   RegTreeSink sink(*root, source);
-  RegParseOptions options;
-  options.firstOffset = decoded.prefixBytes;
-  RegParseResult parsed = parseRegText(decoded.text, options, sink);
+  RegParseResult parsed = parseRegText(decoded.text, wholeFileOptions(decoded), sink);
   if (!parsed.ok) {
     reportUnreadable(parsed.error);
     return ERROR_BADDB;

@@ -187,10 +187,15 @@ bool restIsBlankOrComment(std::string_view s, std::size_t pos) {
 
 enum class Section { None, Open, Deleted };
 
+bool isStringType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
 class StatementParser {
  public:
   // `offset` is added to every position reported to the sink.
-  StatementParser(RegTextSink& sink, std::size_t offset) : sink_(sink), offset_(offset) {}
+  StatementParser(RegTextSink& sink, std::size_t offset, bool wideStringData)
+      : sink_(sink), offset_(offset), wideStringData_(wideStringData) {}
 
   void forgetSection() { section_ = Section::None; }
   // For value lines of a key the sink has open already.
@@ -310,6 +315,7 @@ class StatementParser {
         return false;
       }
       if (!readHexList(line, rest.substr(close + 2), cursor, data, error)) return false;
+      if (wideStringData_ && isStringType(type)) data = utf8FromUtf16Le(data);
     } else {
       error = lineError(line.number, "value data of unknown form");
       return false;
@@ -381,6 +387,7 @@ class StatementParser {
 
   RegTextSink& sink_;
   std::size_t offset_;
+  bool wideStringData_;
   Section section_ = Section::None;
 };
 
@@ -538,7 +545,7 @@ void appendHexList(std::string& out, std::size_t lineStart, const std::string& d
 bool parseWholeFile(const std::string& fileBytes, RegTreeSink& sink, std::string& error) {
   DecodedRegText decoded;
   if (!decodeRegFile(fileBytes, decoded, error)) return false;
-  RegParseResult result = parseRegText(decoded.text, RegParseOptions{}, sink);
+  RegParseResult result = parseRegText(decoded.text, wholeFileOptions(decoded), sink);
   if (!result.ok) error = result.error;
   return result.ok;
 }
@@ -566,6 +573,13 @@ bool decodeRegFile(std::string fileBytes, DecodedRegText& decoded, std::string& 
   return true;
 }
 
+RegParseOptions wholeFileOptions(const DecodedRegText& decoded) {
+  RegParseOptions options;
+  options.firstOffset = decoded.prefixBytes;
+  options.wideStringData = decoded.encoding == RegTextEncoding::Utf16;
+  return options;
+}
+
 RegParseResult parseRegText(std::string_view text, const RegParseOptions& options,
                             RegTextSink& sink) {
   RegParseResult result;
@@ -573,7 +587,7 @@ RegParseResult parseRegText(std::string_view text, const RegParseOptions& option
   // cut short; like an unfinished entry they do not count.
   while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
   LineCursor cursor(text, options.firstLine);
-  StatementParser statements(sink, options.firstOffset);
+  StatementParser statements(sink, options.firstOffset, options.wideStringData);
   if (options.keyOpen) statements.assumeOpenSection();
   Line line;
   auto fail = [&](std::string error) {

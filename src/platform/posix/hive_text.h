@@ -71,7 +71,14 @@ struct RegParseOptions {
   // The text holds nothing but value lines of one key, which the sink has
   // open already: the value lines of a key read back on first use.
   bool keyOpen = false;
+  // Hex data of the string types (hex(1), hex(2), hex(7)) is UTF-16LE, as
+  // regedit writes it in a UTF-16 file, and is read as UTF-8, the form the
+  // ANSI calls hand out. In 8-bit text it is taken as it stands.
+  bool wideStringData = false;
 };
+
+// The options for parsing a whole decoded file.
+RegParseOptions wholeFileOptions(const DecodedRegText& decoded);
 
 struct RegParseResult {
   bool ok = true;

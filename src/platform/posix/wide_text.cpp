@@ -63,6 +63,29 @@ std::string toUtf8(const std::wstring& text) {
   return out;
 }
 
+std::string utf8FromUtf16Le(std::string_view bytes) {
+  const std::size_t units = bytes.size() / 2;
+  const auto unitAt = [&](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                 static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  };
+  std::string out;
+  out.reserve(units);
+  for (std::size_t i = 0; i < units; ++i) {
+    const char32_t unit = unitAt(i);
+    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < units) {
+      const char32_t low = unitAt(i + 1);
+      if (low >= 0xDC00 && low < 0xE000) {
+        appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    appendUtf8(out, unit);
+  }
+  return out;
+}
+
 std::wstring fromUtf8(const std::string& text) {
   std::wstring out;
   for (std::size_t pos = 0; pos < text.size();) {
