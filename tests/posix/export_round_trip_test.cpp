@@ -121,7 +121,8 @@ TEST_F(ExportRoundTrip, TheHiveReaderReadsBackEveryKeyAndValueExactly) {
       << error;
   EXPECT_EQ(decoded.encoding, posix::RegTextEncoding::Utf16);
   CollectingSink sink;
-  const posix::RegParseResult parsed = posix::parseRegText(decoded.text, {}, sink);
+  const posix::RegParseResult parsed =
+      posix::parseRegText(decoded.text, posix::wholeFileOptions(decoded), sink);
   ASSERT_TRUE(parsed.ok) << parsed.error;
 
   const std::string user = "HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\";
