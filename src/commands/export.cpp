@@ -69,7 +69,8 @@ int writeFile(const std::string& file, bool replace, const std::string& bytes,
   if (placed != PlaceFileResult::Placed) std::remove(temporary.c_str());
   if (placed == PlaceFileResult::TargetExists) return reportFileExists(file);
   if (placed == PlaceFileResult::Failed) return reportCannotWrite(file);
-  printLine("Exported " + std::to_string(dataSources) + " data sources to " + file);
+  printLine("Exported " + std::to_string(dataSources) +
+            (dataSources == 1 ? " data source to " : " data sources to ") + file);
   return 0;
 }
 
