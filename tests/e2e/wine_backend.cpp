@@ -194,7 +194,9 @@ class WineBackend : public Backend {
 
   RunResult run(const Case& c, const Step& step) override {
     // POSIX paths work as Windows ones: Wine's current drive, Z:, is the root.
-    std::vector<std::string> args = {hostPath(), "run", root_.string(),
+    // The trees are emptied after the last run of a case only.
+    const bool lastRun = &step == &c.steps.back();
+    std::vector<std::string> args = {hostPath(), lastRun ? "run" : "step", root_.string(),
                                      (bin_ / "dsnconf.exe").string()};
     for (const std::string& arg : step.args) {
       args.push_back(ansiBytesAsUtf8(replaceAll(arg, "{DIR}", workDir())));
@@ -219,7 +221,7 @@ class WineBackend : public Backend {
                        "): " + outcome.err;
       return result;
     }
-    registryDirty_ = false;
+    registryDirty_ = !lastRun;
     for (Root root : {Root::LocalMachine, Root::CurrentUser}) {
       exported_[root] = readWholeFile(root_ / (std::string(rootFileName(root)) + ".reg"));
     }

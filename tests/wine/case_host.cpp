@@ -10,6 +10,9 @@
 //       alike), writes the ODBC trees of each root as .reg text to
 //       SCRATCH\HKEY_LOCAL_MACHINE.reg and SCRATCH\HKEY_CURRENT_USER.reg, and
 //       empties the trees for the next case.
+//   case-host.exe step SCRATCH PROGRAM [ARGUMENTS...]
+//       the same, but leaves the trees as the program left them: a run of a
+//       case that more runs follow.
 //
 // The program gets this process's own command line less its first three
 // words, exactly as Wine built it, so it parses the very arguments it would
@@ -288,7 +291,7 @@ bool writeExitCode(const std::wstring& scratch, DWORD exitCode) {
 int usage() {
   std::fputs(
       "usage: case-host clear\n"
-      "       case-host run SCRATCH PROGRAM [ARGUMENTS...]\n",
+      "       case-host {run | step} SCRATCH PROGRAM [ARGUMENTS...]\n",
       stderr);
   return 2;
 }
@@ -302,10 +305,13 @@ int main() {
   if (command == L"clear" && *line == L'\0') return clearTrees() ? 0 : 1;
 
   std::wstring scratch;
-  if (command != L"run" || !takePlainWord(line, scratch) || *line == L'\0') return usage();
+  const bool lastRun = command == L"run";
+  if ((!lastRun && command != L"step") || !takePlainWord(line, scratch) || *line == L'\0') {
+    return usage();
+  }
   DWORD exitCode = 0;
   if (!runProgram(line, exitCode)) return 3;
   const bool recorded = writeExitCode(scratch, exitCode) && exportRoots(scratch);
-  const bool cleared = clearTrees();
+  const bool cleared = !lastRun || clearTrees();
   return recorded && cleared ? 0 : 4;
 }
