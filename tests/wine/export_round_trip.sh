@@ -14,7 +14,7 @@ set -euo pipefail
 bin=$(realpath "$1")
 host=$bin/case-host.exe
 scratch=$(mktemp -d)
-trap 'wine "$host" clear >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
+trap 'wine "$host" clear >/dev/null 2>&1 || true; [[ -n ${KEEP_SCRATCH:-} ]] || rm -rf "$scratch"' EXIT
 
 fail() {
   echo "*** export round trip: $* ***" >&2
@@ -76,7 +76,7 @@ wine reg import "$scratch/seed.reg" /reg:64 >/dev/null 2>&1 || fail "reg import 
 snapshot() {
   local i
   for i in "${!trees[@]}"; do
-    wine reg export "${trees[$i]}" "$scratch/$1-$i.reg" /y /reg:64 >/dev/null 2>&1 ||
+    wine reg export "${trees[$i]}" "$scratch/$1-$i" /y /reg:64 >/dev/null 2>&1 ||
       fail "reg export ${trees[$i]} failed"
   done
   wine "$bin/dsnconf.exe" view /all >"$scratch/$1-view" || fail "view /all failed"
@@ -86,7 +86,7 @@ snapshot() {
 snapshot before
 wine "$bin/dsnconf.exe" export /reg "$(winepath -w "$scratch/backup.reg")" >/dev/null ||
   fail "export /reg failed"
-head -c 76 "$scratch/backup.reg" | cmp -s - <(printf 'Windows Registry Editor Version 5.00\r\n' |
+head -c 78 "$scratch/backup.reg" | cmp -s - <(printf 'Windows Registry Editor Version 5.00\r\n' |
   iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; }) ||
   fail "the file does not begin with a BOM and the UTF-16 header line"
 if iconv -f UTF-16 -t UTF-8 "$scratch/backup.reg" | grep -q 'Sheets'; then
@@ -107,4 +107,5 @@ for name in 0 1 2 view json; do
   cmp -s "$scratch/before-$name" "$scratch/after-$name" ||
     fail "$name differs after the round trip: $(diff <(iconv -f UTF-16 -t UTF-8 "$scratch/before-$name" 2>/dev/null || cat "$scratch/before-$name") <(iconv -f UTF-16 -t UTF-8 "$scratch/after-$name" 2>/dev/null || cat "$scratch/after-$name") | head -20)"
 done
+[[ -z ${KEEP_SCRATCH:-} ]] || echo "scratch folder kept: $scratch"
 echo "export round trip: 3 data sources, 14 values restored as they were"
