@@ -89,6 +89,9 @@ wine "$bin/dsnconf.exe" export /reg "$(winepath -w "$scratch/backup.reg")" >/dev
 head -c 78 "$scratch/backup.reg" | cmp -s - <(printf 'Windows Registry Editor Version 5.00\r\n' |
   iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; }) ||
   fail "the file does not begin with a BOM and the UTF-16 header line"
+# Standard output gets the same bytes: no CR added before the LF of a CRLF.
+wine "$bin/dsnconf.exe" export /reg >"$scratch/stdout.reg" || fail "export /reg to standard output failed"
+cmp -s "$scratch/stdout.reg" "$scratch/backup.reg" || fail "export /reg writes other bytes to standard output"
 if iconv -f UTF-16 -t UTF-8 "$scratch/backup.reg" | grep -q 'Sheets'; then
   fail "another driver's data source was exported"
 fi
