@@ -1,5 +1,6 @@
 #include "dsn/value_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "export_output.h"
@@ -67,6 +68,10 @@ std::string utf16ToUtf8(const std::u16string& text) {
 }
 
 std::string codePageToUtf8(const std::string& text) {
+  // ASCII reads the same in every code page and in UTF-8.
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return text;
   return utf16ToUtf8(codePageToUtf16(text));
 }
 
