@@ -35,7 +35,12 @@ PlaceFileResult placeFile(const std::string& temporary, const std::string& targe
   // A hard link is made only where no file is: no window in which another
   // process's file could be replaced.
   if (link(temporary.c_str(), target.c_str()) != 0) {
-    return errno == EEXIST ? PlaceFileResult::TargetExists : PlaceFileResult::Failed;
+    if (errno == EEXIST) return PlaceFileResult::TargetExists;
+    // A file system without hard links (FAT, some network mounts): look, then rename.
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return PlaceFileResult::Failed;
+    if (access(target.c_str(), F_OK) == 0) return PlaceFileResult::TargetExists;
+    return std::rename(temporary.c_str(), target.c_str()) == 0 ? PlaceFileResult::Placed
+                                                               : PlaceFileResult::Failed;
   }
   unlink(temporary.c_str());
   return PlaceFileResult::Placed;
