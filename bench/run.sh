@@ -6,6 +6,7 @@
 #
 #   bash bench/run.sh            the whole run (some minutes)
 #   BENCH_SIZES="100 1000" BENCH_RUNS=5 bash bench/run.sh
+#   BENCH_ONLY='^(view /all|export /json)$' bash bench/run.sh   rows whose label matches
 #
 # Writes one CSV per command and size (hyperfine's summary) and report.md,
 # the tables, to $BENCH_OUT (default build-bench/results).
@@ -35,6 +36,7 @@ mkdir -p "$out"
 bench() {
   local size=$1 label=$2
   shift 2
+  [[ -z ${BENCH_ONLY:-} || $label =~ $BENCH_ONLY ]] || return 0
   local slug
   slug=$(printf '%s' "$label" | tr -c 'A-Za-z0-9' '_')
   local prepare=()
@@ -97,6 +99,8 @@ for size in "${sizes[@]}"; do
   bench "$size" "view /all Server" "$dsnconf" view /all Server
   bench "$size" "check" "$dsnconf" check
   bench "$size" "check /json" "$dsnconf" check /json
+  bench "$size" "export /json" "$dsnconf" export /json
+  bench "$size" "export /reg" "$dsnconf" export /reg
   bench "$size" "view /dsn ONE" "$dsnconf" view /dsn "$one"
   bench "$size" "view /dsn ONE Server" "$dsnconf" view /dsn "$one" Server
   # The first load of hives without an index: a registry copied or edited

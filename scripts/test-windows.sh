@@ -75,3 +75,6 @@ export_started=$(date +%s)
 bash tests/wine/regedit_export.sh build/dsnconf "$bin" ||
   stage_failed "the Linux build reads a regedit export otherwise than dsnconf.exe reads the registry"
 echo "windows: regedit exports compared in $(seconds_since "$export_started") s"
+
+# export /reg restored by Wine's own reg import.
+bash tests/wine/export_round_trip.sh "$bin" || stage_failed "export /reg does not restore the data sources"

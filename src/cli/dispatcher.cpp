@@ -143,9 +143,9 @@ struct Command {
 
 // In the order the command word is compared.
 const Command kCommands[] = {
-    {"view", runView}, {"delete", runDelete}, {"set", runSet},
-    {"name", runName}, {"trace", runTrace},   {"reg", runReg},
-    {"add", runAdd},   {"remove", runRemove}, {"check", runCheck},
+    {"view", runView},   {"delete", runDelete}, {"set", runSet}, {"name", runName},
+    {"trace", runTrace}, {"reg", runReg},       {"add", runAdd}, {"remove", runRemove},
+    {"check", runCheck}, {"export", runExport},
 };
 
 }  // namespace

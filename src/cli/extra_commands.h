@@ -9,5 +9,6 @@ namespace dsnconf {
 int runAdd(ArgCursor& cursor);
 int runRemove(ArgCursor& cursor);
 int runCheck(ArgCursor& cursor);
+int runExport(ArgCursor& cursor);
 
 }  // namespace dsnconf

@@ -152,6 +152,18 @@ const char* const kRemoveScreen[] = {
     "",
     "  <DSN>             The name of the user or system data source.",
 };
+const char* const kExportScreen[] = {
+    "export {/json | /reg} [<file> [/y]]",
+    "",
+    "Write the Ivorel DSNs, tracing and driver registrations out.",
+    "",
+    "  Command options:",
+    "  /json             A JSON inventory for scripts.",
+    "  /reg              A registry file that reg import restores the DSNs from.",
+    "  /y                Replace the file if it exists.",
+    "",
+    "  <file>            The file to write; standard output if none is given.",
+};
 
 struct ScreenText {
   UsageScreen screen;
@@ -170,6 +182,7 @@ const ScreenText kScreens[] = {
     screenText(UsageScreen::Name, kNameScreen),       screenText(UsageScreen::Trace, kTraceScreen),
     screenText(UsageScreen::Reg, kRegScreen),         screenText(UsageScreen::Add, kAddScreen),
     screenText(UsageScreen::Remove, kRemoveScreen),   screenText(UsageScreen::Check, kCheckScreen),
+    screenText(UsageScreen::Export, kExportScreen),
 };
 
 }  // namespace

@@ -37,5 +37,10 @@ int cmdRemove(const DsnRequest& request);
 // Beyond the six: 0 when nothing above a note was found, 1 when a warning or
 // an error was, or the registry error that stopped the reading.
 int cmdCheck(bool json);
+enum class ExportFormat { Json, Reg };
+
+// Writes the family's configuration to standard output (file null) or to
+// the file, replacing an existing one only with `replace`.
+int cmdExport(ExportFormat format, const char* file, bool replace);
 
 }  // namespace dsnconf

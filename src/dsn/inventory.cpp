@@ -118,6 +118,7 @@ class PlaceReader {
         FamilyDataSource dataSource;
         dataSource.name = std::move(entry.name);
         dataSource.driver = entry.text();
+        dataSource.entryData = std::move(entry.data);
         result_.dataSources.push_back(std::move(dataSource));
       } else {
         result_.otherEntries.push_back(std::move(entry.name));

@@ -41,8 +41,9 @@ struct UnreadableEntry {
 
 // A data source whose list entry names one of the family's drivers.
 struct FamilyDataSource {
-  std::string name;    // as the list names it
-  std::string driver;  // the family driver name of its list entry
+  std::string name;       // as the list names it
+  std::string driver;     // the family driver name of its list entry
+  std::string entryData;  // the list entry's bytes as stored (a REG_SZ)
   // Whether the data source's own key exists in the same place. Without it
   // the Driver Manager cannot use the data source, and `view /all` stops.
   bool hasKey = false;

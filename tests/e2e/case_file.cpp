@@ -99,8 +99,11 @@ Expected expectedAfter(const std::string& qualifier, Reader& reader) {
     expected.kind = Expected::Kind::Absent;
     return expected;
   }
-  if (!qualifier.empty()) reader.fail("expected \"unchanged\", \"absent\" or a block");
+  if (!qualifier.empty() && qualifier != "utf16") {
+    reader.fail("expected \"unchanged\", \"absent\", \"utf16\" or a block");
+  }
   expected.kind = Expected::Kind::Content;
+  expected.utf16 = qualifier == "utf16";
   expected.content = reader.block();
   return expected;
 }

@@ -22,7 +22,9 @@
 //   hive-after HKLM|HKCU     the root's whole content afterwards, up to "end",
 //                            or "hive-after HKLM unchanged"
 //   file-after <path>        a file's exact content afterwards, up to "end",
-//                            or "unchanged" or "absent" after the path
+//                            or "unchanged" or "absent" after the path;
+//                            "utf16" after the path: the block is the text of
+//                            a UTF-16LE file with a BOM and CRLF line ends
 //
 // Roots and files that no after-directive names must be left unchanged. A case
 // that sets DSNCONF_REGISTRY has its hives seeded and read there.
@@ -44,6 +46,7 @@ const char* rootFileName(Root root);  // HKEY_LOCAL_MACHINE / HKEY_CURRENT_USER
 struct Expected {
   enum class Kind { Unchanged, Content, Absent } kind = Kind::Unchanged;
   std::string content;
+  bool utf16 = false;  // content is the text of a UTF-16LE file with CRLF
 };
 
 // One run of the program and what it must print and return.

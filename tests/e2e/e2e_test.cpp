@@ -11,6 +11,7 @@
 #include "backend.h"
 #include "child_process.h"
 #include "hive_text.h"
+#include "wide_text.h"
 
 namespace fs = std::filesystem;
 
@@ -49,6 +50,25 @@ std::string canonical(const std::string& text, const std::string& what) {
     ADD_FAILURE() << what << " cannot be read: " << error;
   }
   return result;
+}
+
+// The bytes of a UTF-16LE file with a BOM whose text is `text` with CRLF line ends.
+std::string utf16File(const std::string& text) {
+  std::string bytes = "\xFF\xFE";
+  const auto unit = [&bytes](char32_t u) {
+    bytes += static_cast<char>(u & 0xFF);
+    bytes += static_cast<char>(u >> 8);
+  };
+  for (const wchar_t c : dsnconf::fromUtf8(replaceAll(text, "\n", "\r\n"))) {
+    const auto point = static_cast<char32_t>(c);
+    if (point < 0x10000) {
+      unit(point);
+    } else {
+      unit(0xD800 + ((point - 0x10000) >> 10));
+      unit(0xDC00 + ((point - 0x10000) & 0x3FF));
+    }
+  }
+  return bytes;
 }
 
 class EndToEnd : public testing::TestWithParam<Case> {};
@@ -111,10 +131,12 @@ void checkFiles(Backend& b, const Case& c) {
         }
         break;
       }
-      case Expected::Kind::Content:
-        EXPECT_EQ(readWholeFile(file), replaceAll(expected.content, "{DIR}", b.workDir()))
+      case Expected::Kind::Content: {
+        const std::string text = replaceAll(expected.content, "{DIR}", b.workDir());
+        EXPECT_EQ(readWholeFile(file), expected.utf16 ? utf16File(text) : text)
             << path << " afterwards";
         break;
+      }
     }
   }
 }

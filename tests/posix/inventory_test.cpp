@@ -108,6 +108,7 @@ TEST_F(InventoryTest, FamilyDataSourcesWithTheirPropertiesAsStored) {
 
   const FamilyDataSource& payroll = user.dataSources[0];
   EXPECT_EQ(payroll.driver, "Ivorel ODBC Driver");
+  EXPECT_EQ(payroll.entryData, std::string("Ivorel ODBC Driver\0", 19)) << "the entry's bytes";
   EXPECT_TRUE(payroll.hasKey);
   ASSERT_EQ(payroll.properties.size(), 3u);
   EXPECT_EQ(payroll.properties[0].data, std::string("C:\\ivorel.dll\0", 14));

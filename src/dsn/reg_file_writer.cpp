@@ -1,0 +1,133 @@
+#include "dsn/reg_file_writer.h"
+
+#include <cstdio>
+
+#include "dsn/value_text.h"
+#include "export_output.h"
+
+namespace dsnconf {
+namespace {
+
+const char16_t* const kLineEnd = u"\r\n";
+// A line of hex data is broken once it reaches this many characters.
+constexpr std::size_t kHexLineWidth = 77;
+const char16_t* const kHexContinuation = u"\\\r\n  ";
+constexpr std::size_t kContinuationIndent = 2;
+
+std::u16string ascii(const std::string& text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+// A quoted name or string: backslash and quote escaped, as regedit does.
+std::u16string quoted(const std::string& text) {
+  std::u16string out = u"\"";
+  for (const char16_t c : codePageToUtf16(text)) {
+    if (c == u'\\' || c == u'"') out += u'\\';
+    out += c;
+  }
+  return out + u'"';
+}
+
+// The bytes a hex form carries: what Windows keeps for the string types
+// (UTF-16LE), the data itself for the others.
+std::string storedBytes(const RegistryValue& value) {
+  if (!isStringType(value.type)) return value.data;
+  std::string bytes;
+  for (const char16_t unit : codePageToUtf16(value.data)) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+// hex: or hex(N): and the bytes, continuing on further lines past the width.
+std::u16string hexData(const RegistryValue& value, std::size_t column) {
+  char prefix[24];
+  if (value.type == REG_BINARY) {
+    std::snprintf(prefix, sizeof prefix, "hex:");
+  } else {
+    std::snprintf(prefix, sizeof prefix, "hex(%lx):", static_cast<unsigned long>(value.type));
+  }
+  std::u16string out = ascii(prefix);
+  column += out.size();
+  const std::string bytes = storedBytes(value);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(bytes[i]));
+    out += ascii(digits);
+    if (i + 1 == bytes.size()) break;
+    out += u',';
+    column += 3;
+    if (column >= kHexLineWidth) {
+      out += kHexContinuation;
+      column = kContinuationIndent;
+    }
+  }
+  return out;
+}
+
+std::u16string valueData(const RegistryValue& value, std::size_t column) {
+  if (value.type == REG_SZ && isPlainString(value.data)) return quoted(value.text());
+  if (value.type == REG_DWORD && value.data.size() == 4) {
+    unsigned long number = 0;
+    for (std::size_t i = 4; i-- > 0;) {
+      number = (number << 8) | static_cast<unsigned char>(value.data[i]);
+    }
+    char text[24];
+    std::snprintf(text, sizeof text, "dword:%08lx", number);
+    return ascii(text);
+  }
+  return hexData(value, column);
+}
+
+void appendKey(std::u16string& out, const std::string& path) {
+  out += kLineEnd;
+  out += u'[';
+  out += codePageToUtf16(path);
+  out += u']';
+  out += kLineEnd;
+}
+
+void appendPlace(std::u16string& out, const PlaceInventory& place, bool twoMachineViews) {
+  if (place.dataSources.empty()) return;
+  const std::string odbcIni = odbcIniPathOf(*place.place, twoMachineViews);
+  appendKey(out, odbcIni + "\\ODBC Data Sources");
+  for (const FamilyDataSource& dataSource : place.dataSources) {
+    out += regValueLines({dataSource.name, REG_SZ, dataSource.entryData});
+  }
+  for (const FamilyDataSource& dataSource : place.dataSources) {
+    if (!dataSource.hasKey) continue;
+    appendKey(out, odbcIni + "\\" + dataSource.name);
+    for (const RegistryValue& property : dataSource.properties) out += regValueLines(property);
+  }
+}
+
+}  // namespace
+
+std::u16string regValueLines(const RegistryValue& value) {
+  std::u16string out = value.name.empty() ? std::u16string(u"@") : quoted(value.name);
+  out += u'=';
+  out += valueData(value, out.size());
+  out += kLineEnd;
+  return out;
+}
+
+std::u16string regFileText(const Inventory& inventory, bool twoMachineViews) {
+  std::u16string out = u"Windows Registry Editor Version 5.00";
+  out += kLineEnd;
+  for (const PlaceInventory& place : inventory.places) appendPlace(out, place, twoMachineViews);
+  out += kLineEnd;
+  return out;
+}
+
+std::string utf16LeFileBytes(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  bytes.reserve(2 + text.size() * 2);
+  for (const char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+}  // namespace dsnconf

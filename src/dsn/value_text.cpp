@@ -1,0 +1,97 @@
+#include "dsn/value_text.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "export_output.h"
+
+namespace dsnconf {
+
+std::string registryTypeName(DWORD type) {
+  static const char* const kNames[] = {
+      "REG_NONE",
+      "REG_SZ",
+      "REG_EXPAND_SZ",
+      "REG_BINARY",
+      "REG_DWORD",
+      "REG_DWORD_BIG_ENDIAN",
+      "REG_LINK",
+      "REG_MULTI_SZ",
+      "REG_RESOURCE_LIST",
+      "REG_FULL_RESOURCE_DESCRIPTOR",
+      "REG_RESOURCE_REQUIREMENTS_LIST",
+      "REG_QWORD",
+  };
+  if (type < sizeof kNames / sizeof kNames[0]) return kNames[type];
+  char name[32];
+  std::snprintf(name, sizeof name, "REG_0x%08lx", static_cast<unsigned long>(type));
+  return name;
+}
+
+bool isStringType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+bool isPlainString(const std::string& data) {
+  if (data.empty() || data.back() != '\0') return false;
+  return data.find_first_of(std::string("\0\r\n", 3)) == data.size() - 1;
+}
+
+std::string utf16ToUtf8(const std::u16string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string codePageToUtf8(const std::string& text) {
+  // ASCII reads the same in every code page and in UTF-8.
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return text;
+  return utf16ToUtf8(codePageToUtf16(text));
+}
+
+std::string hexBytes(const std::string& data) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(data.size() * 2);
+  for (const char byte : data) {
+    const auto b = static_cast<unsigned char>(byte);
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0x0F];
+  }
+  return out;
+}
+
+std::string odbcIniPathOf(const Place& place, bool twoMachineViews) {
+  if (place.scope == Scope::User) return "HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI";
+  const bool redirected = place.view == MachineView::Bit32 && twoMachineViews;
+  return redirected ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\ODBC\\ODBC.INI"
+                    : "HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBC.INI";
+}
+
+}  // namespace dsnconf
