@@ -28,11 +28,6 @@ Counts countFindings(const std::vector<Finding>& findings) {
   return counts;
 }
 
-void printReadFailure(const InventoryFailure& failure) {
-  printLine("*** Got error code " + std::to_string(failure.status) + " while reading " +
-            failure.key + " ***");
-}
-
 // The folder of the installer's default file data sources: the machine's
 // 32-bit view, the view the installer of a 32-bit program reads.
 std::string defaultDsnFolder(const Inventory& inventory) {
@@ -113,7 +108,7 @@ int cmdCheck(bool json) {
   InventoryFailure failure;
   const LSTATUS status = readInventory(configuration.inventory, failure);
   if (status != ERROR_SUCCESS) {
-    printReadFailure(failure);
+    printInventoryFailure(failure);
     return status;
   }
   configuration.files = readFamilyFileDataSources(defaultDsnFolder(configuration.inventory));

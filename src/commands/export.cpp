@@ -81,18 +81,15 @@ int writeStandardOutput(ExportFormat format, const std::string& bytes) {
   return written ? 0 : 1;
 }
 
-int reportReadFailure(const InventoryFailure& failure) {
-  printLine("*** Got error code " + std::to_string(failure.status) + " while reading " +
-            failure.key + " ***");
-  return failure.status;
-}
-
 }  // namespace
 
 int cmdExport(ExportFormat format, const char* file, bool replace) {
   Inventory inventory;
   InventoryFailure failure;
-  if (readInventory(inventory, failure) != ERROR_SUCCESS) return reportReadFailure(failure);
+  if (readInventory(inventory, failure) != ERROR_SUCCESS) {
+    printInventoryFailure(failure);
+    return failure.status;
+  }
   const std::string bytes = documentBytes(format, inventory);
   if (!file) return writeStandardOutput(format, bytes);
   return writeFile(file, replace, bytes, countDataSources(inventory));

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "cli/output.h"
 #include "dsn/registry.h"
 #include "dsn/target.h"
 
@@ -295,6 +296,11 @@ bool isOdbcIniSpecialKey(const std::string& name) {
   const std::string folded = foldCase(name);
   return folded == foldCase(kDataSourceListName) || folded == foldCase(kTraceKeyName) ||
          folded == foldCase(kFileDsnKeyName);
+}
+
+void printInventoryFailure(const InventoryFailure& failure) {
+  printLine("*** Got error code " + std::to_string(failure.status) + " while reading " +
+            failure.key + " ***");
 }
 
 LSTATUS readInventory(Inventory& inventory, InventoryFailure& failure) {

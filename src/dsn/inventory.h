@@ -105,6 +105,9 @@ struct InventoryFailure {
   std::string key;  // "HKEY_LOCAL_MACHINE\SOFTWARE\..." (the view's own path)
 };
 
+// The one line that says where reading stopped.
+void printInventoryFailure(const InventoryFailure& failure);
+
 // Reads every place. Missing keys are simply absent; any other registry
 // error (an unreadable hive, 1009) stops the reading and is returned.
 LSTATUS readInventory(Inventory& inventory, InventoryFailure& failure);
