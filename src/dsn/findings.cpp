@@ -28,7 +28,7 @@ void findListedWithoutKey(const Configuration& configuration, Findings& findings
       if (dataSource.hasKey) continue;
       Finding finding = dataSourceFinding("listed-without-key", Severity::Error, place, dataSource);
       finding.message = "the data-source list names it but its key ODBC.INI\\" + dataSource.name +
-                        " does not exist; view /all stops here";
+                        " does not exist, so no application can use it";
       // remove takes the place from its command line and, unlike view and
       // name, removes an entry whose key is gone.
       if (isHintableName(dataSource.name)) {
