@@ -28,7 +28,10 @@ constexpr WORD kFileValueBuffer = 1024;
 constexpr WORD kFileKeyListBuffer = 1024;
 
 std::int32_t printProperty(HKEY, const char* name, const char* value, void*) {
-  printLine(std::string("'") + name + "' = '" + value + "'");
+  // One buffer for every line: a listing prints one such line per value.
+  static std::string line;
+  line.assign("'").append(name).append("' = '").append(value).append("'");
+  printLine(line);
   return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "hive_index.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
@@ -16,10 +17,15 @@ constexpr std::string_view kCoversPrefix = "covers ";
 constexpr std::string_view kKeyPrefix = "k ";
 constexpr std::string_view kEndPrefix = "end ";
 
+// Lower-case hex, zero-padded to `digits` and longer where the value needs
+// it. By hand: every change restamps the index with eight of these.
 void appendHex(std::string& out, unsigned long long value, int digits) {
-  char buffer[17];
-  std::snprintf(buffer, sizeof buffer, "%0*llx", digits, value);
-  out += buffer;
+  int width = 1;
+  while (width < 16 && (value >> (4 * width)) != 0) ++width;
+  width = std::max(width, digits);
+  for (int shift = 4 * (width - 1); shift >= 0; shift -= 4) {
+    out += "0123456789abcdef"[shift >= 64 ? 0 : (value >> shift) & 0xF];
+  }
 }
 
 void appendTime(std::string& out, const timespec& time) {

@@ -251,6 +251,11 @@ LONG Hive::readValues(const RegKey& key) {
   return load();
 }
 
+void Hive::releaseValues(RegKey& key) {
+  if (state_ == State::Loaded && values_ && !values_->unreadable())
+    key.releaseValues(values_.get());
+}
+
 LONG Hive::load() {
   if (state_ == State::Loaded && valuesUnreadable()) return fail(ERROR_BADDB);
   if (state_ == State::Loaded) return ERROR_SUCCESS;

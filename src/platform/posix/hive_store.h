@@ -59,6 +59,9 @@ class Hive {
   // ERROR_BADDB (after one line on stderr) when they could not be read; the
   // hive then fails every later call too.
   LONG readValues(const RegKey& key);
+  // Lets the key drop values it read from the file as it is now, to read
+  // them again when next asked for; a key no handle holds open needs none.
+  void releaseValues(RegKey& key);
 
   // Writes the .reg statements of one change into `body`, or leaves it empty
   // when there is nothing to change; returns 0 or the call's error.

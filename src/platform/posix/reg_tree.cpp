@@ -1,6 +1,7 @@
 #include "reg_tree.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace dsnconf::posix {
@@ -107,8 +108,15 @@ void RegKey::markDeleted() {
 
 std::ptrdiff_t RegKey::valuePosition(const std::string& name) const {
   if (values_.size() <= kValueIndexThreshold) {
+    // Reading a key's lines looks up every name among those before it; most
+    // differ in length or first letter.
     for (std::size_t i = 0; i < values_.size(); ++i) {
-      if (equalsIgnoreCase(values_[i].name, name)) return static_cast<std::ptrdiff_t>(i);
+      const std::string& other = values_[i].name;
+      if (other.size() == name.size() &&
+          (name.empty() || foldCase(other[0]) == foldCase(name[0])) &&
+          equalsIgnoreCase(other, name)) {
+        return static_cast<std::ptrdiff_t>(i);
+      }
     }
     return -1;
   }
@@ -134,7 +142,30 @@ void RegKey::readPendingValues() const {
   std::vector<ValueSegment> segments = std::move(self.pending_);
   self.pending_.clear();
   std::shared_ptr<const ValueSource> source = std::move(self.source_);
+  // Only values that came from the file alone can be read from it again.
+  const bool onlyFromFile = values_.empty();
   source->readValues(self, segments);
+  if (onlyFromFile) {
+    self.readFrom_ = std::move(segments);
+    self.readSource_ = std::move(source);
+  }
+}
+
+bool RegKey::releaseValues(const ValueSource* source) {
+  if (deleted_ || !pending_.empty() || readFrom_.empty() || readSource_.get() != source) {
+    return false;
+  }
+  pending_ = std::move(readFrom_);
+  source_ = std::move(readSource_);
+  forgetReadSegments();
+  std::vector<RegValue>().swap(values_);
+  valueIndex_.clear();
+  return true;
+}
+
+void RegKey::forgetReadSegments() {
+  readFrom_.clear();
+  readSource_.reset();
 }
 
 const RegValue* RegKey::findValue(const std::string& name) const {
@@ -145,6 +176,7 @@ const RegValue* RegKey::findValue(const std::string& name) const {
 
 void RegKey::setValue(const std::string& name, DWORD type, std::string data) {
   readPendingValues();
+  forgetReadSegments();
   std::ptrdiff_t pos = valuePosition(name);
   if (pos >= 0) {
     RegValue& value = values_[static_cast<std::size_t>(pos)];
@@ -160,6 +192,7 @@ void RegKey::setValue(const std::string& name, DWORD type, std::string data) {
 
 bool RegKey::deleteValue(const std::string& name) {
   readPendingValues();
+  forgetReadSegments();
   std::ptrdiff_t pos = valuePosition(name);
   if (pos < 0) return false;
   values_.erase(values_.begin() + pos);
@@ -212,6 +245,15 @@ class KeyValuesSink : public RegTextSink {
 }  // namespace
 
 RegParseResult readValueLines(RegKey& key, std::string_view lines, const ValueSegment& segment) {
+  // About one value a line: room for them all at once.
+  std::size_t count = 0;
+  for (const char* at = lines.data();
+       const void* lf =
+           std::memchr(at, '\n', static_cast<std::size_t>(lines.data() + lines.size() - at));
+       ++count) {
+    at = static_cast<const char*>(lf) + 1;
+  }
+  key.reserveValues(count);
   KeyValuesSink sink(key);
   RegParseOptions options;
   options.expectHeader = false;

@@ -106,6 +106,8 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
     return values_;
   }
   const RegValue* findValue(const std::string& name) const;
+  // Room for `more` values beyond those held.
+  void reserveValues(std::size_t more) { values_.reserve(values_.size() + more); }
   // Replaces the data of an existing value in its place, or appends a new one.
   void setValue(const std::string& name, DWORD type, std::string data);
   bool deleteValue(const std::string& name);
@@ -118,6 +120,11 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   const std::vector<ValueSegment>& pendingValues() const { return pending_; }
   // Reads pending values now.
   void readPendingValues() const;
+  // Drops values read from `source` and unchanged since, to be read again
+  // from the same lines when next asked for: a walk over thousands of keys
+  // then holds the values of the keys it has open, not of all it has seen.
+  // False, keeping the values, when they were not all read that way.
+  bool releaseValues(const ValueSource* source);
 
   // Subkeys still in a source: the key's subkeys are those of lines
   // [begin, end) of `source`, made on first use.
@@ -139,6 +146,7 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   static constexpr std::size_t kValueIndexThreshold = 64;
 
   std::ptrdiff_t valuePosition(const std::string& name) const;
+  void forgetReadSegments();
   void markDeleted();
   void readPendingSubkeys() const;
 
@@ -151,6 +159,10 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   mutable std::unordered_map<std::string, std::size_t, IgnoreCaseHash, IgnoreCaseEqual> valueIndex_;
   std::vector<ValueSegment> pending_;
   std::shared_ptr<const ValueSource> source_;
+  // The segments the values were read from, while they are all the key
+  // holds; emptied by any change.
+  std::vector<ValueSegment> readFrom_;
+  std::shared_ptr<const ValueSource> readSource_;
   std::size_t subkeysBegin_ = 0;
   std::size_t subkeysEnd_ = 0;
   std::shared_ptr<const SubkeySource> subkeySource_;

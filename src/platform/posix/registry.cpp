@@ -440,8 +440,15 @@ class Registry {
 
   LONG closeKey(HKEY hkey) {
     if (hkey == HKEY_LOCAL_MACHINE || hkey == HKEY_CURRENT_USER) return ERROR_SUCCESS;
-    return handles_.erase(reinterpret_cast<std::uintptr_t>(hkey)) != 0 ? ERROR_SUCCESS
-                                                                       : ERROR_INVALID_HANDLE;
+    auto it = handles_.find(reinterpret_cast<std::uintptr_t>(hkey));
+    if (it == handles_.end()) return ERROR_INVALID_HANDLE;
+    const std::shared_ptr<RegKey> key = std::move(it->second.key);
+    const Root root = it->second.root;
+    handles_.erase(it);
+    // The last handle on a key that its tree still holds: its values can go
+    // back to the file until the key is opened again.
+    if (key && key.use_count() == 2) hive(root).releaseValues(*key);
+    return ERROR_SUCCESS;
   }
 
  private:
