@@ -308,5 +308,35 @@ TEST_F(HiveIndexTest, HiveChangedInPlaceUnderALoadedOneFailsAndIsNotWritten) {
   }
 }
 
+// The stamp line holds fixed-width lower-case hex fields and reads back as the stamp it was made
+// from, at the edges of every field's range.
+TEST(HiveIndexStamp, FieldsAreFixedWidthHexAndReadBack) {
+  struct Case {
+    posix::FileStamp stamp;
+    const char* fields;
+  };
+  const unsigned long long most = ~0ull;
+  const std::vector<Case> cases = {
+      {{0, 0, 0, {0, 0}, {0, 0}},
+       "0000000000000000 0000000000000000 0000000000000000 0000000000000000.00000000 "
+       "0000000000000000.00000000"},
+      {{0xfe00, 0xa7a35d, 6033265, {0x6b1777ab, 0x36ee2514}, {1, 999999999}},
+       "000000000000fe00 0000000000a7a35d 00000000005c0f71 000000006b1777ab.36ee2514 "
+       "0000000000000001.3b9ac9ff"},
+      {{most, most, most, {0x7fffffffffffffff, 0}, {0, 0}},
+       "ffffffffffffffff ffffffffffffffff ffffffffffffffff 7fffffffffffffff.00000000 "
+       "0000000000000000.00000000"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fields);
+    const std::string line = posix::formatStampLine(c.stamp);
+    EXPECT_EQ(line.substr(0, line.rfind(' ')), std::string("file ") + c.fields);
+    EXPECT_EQ(line.size(), std::string("file ").size() + std::string(c.fields).size() + 10);
+    posix::FileStamp back;
+    ASSERT_TRUE(posix::parseStampLine(line, back));
+    EXPECT_TRUE(back == c.stamp);
+  }
+}
+
 }  // namespace
 }  // namespace dsnconf::test
