@@ -157,6 +157,7 @@ class CheckingSink : public RegTextSink {
   }
   void setValue(const std::string&, DWORD, std::string) override {}
   void deleteValue(const std::string&) override {}
+  bool wantsValues() const override { return false; }
 
  private:
   bool sameRoot(const std::vector<std::string>& path, std::string& error) const {

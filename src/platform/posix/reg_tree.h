@@ -195,6 +195,7 @@ class RegTreeSink : public RegTextSink {
   void setValue(const std::string& name, DWORD type, std::string data) override;
   void deleteValue(const std::string& name) override;
   void valueLines(std::size_t begin, std::size_t end, std::size_t line) override;
+  bool wantsValues() const override { return !source_; }
 
   std::vector<const RegKey*> roots() const;
 
