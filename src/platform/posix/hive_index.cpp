@@ -22,10 +22,12 @@ constexpr std::string_view kEndPrefix = "end ";
 void appendHex(std::string& out, unsigned long long value, int digits) {
   int width = 1;
   while (width < 16 && (value >> (4 * width)) != 0) ++width;
-  width = std::max(width, digits);
-  for (int shift = 4 * (width - 1); shift >= 0; shift -= 4) {
-    out += "0123456789abcdef"[shift >= 64 ? 0 : (value >> shift) & 0xF];
+  width = std::max(std::min(width, 16), std::min(digits, 16));
+  char buffer[16];
+  for (int i = 0; i < width; ++i) {
+    buffer[i] = "0123456789abcdef"[(value >> (4 * (width - 1 - i))) & 0xF];
   }
+  out.append(buffer, static_cast<std::size_t>(width));
 }
 
 void appendTime(std::string& out, const timespec& time) {
@@ -138,6 +140,7 @@ std::size_t stampLineOffset() {
 
 std::string formatStampLine(const FileStamp& stamp) {
   std::string fields;
+  fields.reserve(128);
   appendHex(fields, stamp.device, 16);
   fields += ' ';
   appendHex(fields, stamp.inode, 16);
