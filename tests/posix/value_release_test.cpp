@@ -2,6 +2,7 @@
 // when opened anew: what every open sees is what a whole read of the file gives, and no change
 // made by this process or appended by another is lost on the way.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -111,6 +112,53 @@ TEST_F(ValueReleaseTest, AKeyStillOpenKeepsItsValues) {
   std::string value;
   EXPECT_EQ(getString(second.get(), "x", value), ERROR_SUCCESS);
   EXPECT_EQ(value, "1");
+}
+
+// Keys read in file order come from a few reads ahead of the walk; in any other order each key
+// reads its own lines. Either way every key gets exactly its own values, also at the file's end.
+TEST_F(ValueReleaseTest, KeysReadInAnyOrderGetTheirOwnValues) {
+  constexpr int kKeys = 400;
+  const auto keyName = [](int i) { return "K" + std::to_string(1000 + i); };
+  const auto valueOf = [](int i, int v) {
+    return std::string(static_cast<std::size_t>(20 + (i * 7 + v) % 90),
+                       static_cast<char>('a' + v)) +
+           std::to_string(i);
+  };
+  std::string text = kHeader;
+  for (int i = 0; i < kKeys; ++i) {
+    text += "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Walk\\" + keyName(i) + "]\n";
+    for (int v = 0; v < 10; ++v) {
+      text += "\"V" + std::to_string(v) + "\"=\"" + valueOf(i, v) + "\"\n";
+    }
+  }
+  ASSERT_GT(text.size(), 4u * 64 * 1024);
+  writeFile(machineHive(), text);
+
+  std::vector<std::vector<int>> orders(3);
+  for (int i = 0; i < kKeys; ++i) {
+    orders[0].push_back(i);
+    orders[1].push_back(kKeys - 1 - i);
+    orders[2].push_back((i * 37) % kKeys);
+  }
+  for (const bool indexed : {false, true}) {
+    for (std::size_t n = 0; n < orders.size(); ++n) {
+      SCOPED_TRACE(std::to_string(n) + (indexed ? ", through the index" : ""));
+      if (!indexed) ::unlink((machineHive() + ".index").c_str());
+      restart();
+      for (int i : orders[n]) {
+        ScopedKey key;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, ("SOFTWARE\\Walk\\" + keyName(i)).c_str(), 0,
+                                KEY_READ | KEY_WOW64_64KEY, key.out()),
+                  ERROR_SUCCESS);
+        std::vector<EnumeratedValue> expected;
+        for (int v = 0; v < 10; ++v) {
+          expected.push_back(
+              {"V" + std::to_string(v), REG_SZ, valueOf(i, v) + std::string(1, '\0')});
+        }
+        ASSERT_EQ(enumerate(key.get()), expected) << keyName(i);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -189,12 +189,8 @@ class FileValueSource : public ValueSource {
 
   void readValues(RegKey& key, const std::vector<ValueSegment>& segments) const override {
     for (const ValueSegment& segment : segments) {
-      std::string bytes;
-      const std::size_t length = segment.end - segment.begin;
-      if (fd_ < 0 || !readRange(fd_, static_cast<off_t>(segment.begin), length, bytes)) {
-        return failed(std::strerror(errno));
-      }
-      if (bytes.size() != length) return failed("the file is shorter than when it was read");
+      std::string_view bytes;
+      if (!bytesOf(segment, bytes)) return;
       RegParseResult parsed = readValueLines(key, bytes, segment);
       if (!parsed.ok) return failed(parsed.error);
     }
@@ -203,15 +199,53 @@ class FileValueSource : public ValueSource {
   bool unreadable() const { return unreadable_; }
 
  private:
+  // The segment's bytes, from the window of the file last read when it lies
+  // there. A walk over keys in file order reads further ahead each time, up
+  // to kMaxReadAhead, so that it takes a few reads instead of one per key;
+  // a lookup anywhere else reads just the segment.
+  bool bytesOf(const ValueSegment& segment, std::string_view& bytes) const {
+    const std::size_t length = segment.end - segment.begin;
+    const std::size_t windowEnd = windowBegin_ + window_.size();
+    if (segment.begin >= windowBegin_ && segment.end <= windowEnd) {
+      bytes = std::string_view(window_).substr(segment.begin - windowBegin_, length);
+      return true;
+    }
+    const bool inFileOrder = segment.begin >= windowBegin_ && segment.begin <= windowEnd + kReadGap;
+    readAhead_ = inFileOrder ? std::min(std::max(2 * readAhead_, kReadGap), kMaxReadAhead) : 0;
+    window_.clear();
+    windowBegin_ = segment.begin;
+    if (fd_ < 0 ||
+        !readRange(fd_, static_cast<off_t>(segment.begin), length + readAhead_, window_)) {
+      window_.clear();
+      failed(std::strerror(errno));
+      return false;
+    }
+    if (window_.size() < length) {
+      window_.clear();
+      failed("the file is shorter than when it was read");
+      return false;
+    }
+    bytes = std::string_view(window_).substr(0, length);
+    return true;
+  }
+
   void failed(const std::string& why) const {
     if (!unreadable_) reportUnreadable(path_, why);
     unreadable_ = true;
   }
 
+  // Bytes between one key's values and the next one's in file order: its
+  // section line, with room for a long key path.
+  static constexpr std::size_t kReadGap = 4 * 1024;
+  static constexpr std::size_t kMaxReadAhead = 64 * 1024;
+
   int fd_;
   std::string path_;
   // Set by a reader of values, which has no result to give.
   mutable bool unreadable_ = false;
+  mutable std::string window_;
+  mutable std::size_t windowBegin_ = 0;
+  mutable std::size_t readAhead_ = 0;
 };
 
 Hive::Hive(std::string rootName, const std::string& directory)
