@@ -70,6 +70,16 @@ END {
     for (i = 1; i <= nsizes; ++i) printf " %.1f |", rss[sizes[i], l] / 1024
     printf "\n"
   }
+  printf "\nGoals at %s data sources, from the figures above (median wall time, peak memory):\n\n", largest
+  printf "| Goal | Measured | Limit |\n|---|---:|---:|\n"
+  printf "| `view /all` ÷ `print view /all output` | %s | 1.5× |\n",
+         ratio(median[largest, "view /all"], median[largest, "print view /all output"])
+  printf "| `view /all` peak memory | %.1f MB | 16 MB |\n", rss[largest, "view /all"] / 1024
+  printf "| `name /all GEN2` ÷ `view /all` | %s | 1.5× |\n",
+         ratio(median[largest, "name /all GEN2"], median[largest, "view /all"])
+  printf "| `view /dsn ONE, no index yet` ÷ (`cat hive files` + `dsnconf (no argument)`) | %s | 3× |\n",
+         ratio(median[largest, "view /dsn ONE, no index yet"],
+               median[largest, "cat hive files"] + median[largest, floor])
   printf "\ndsnconf beside unixODBC (`odbcinst` on ini files holding the same data sources):\n\n"
   printf "| Job | dsnconf | odbcinst |"
   for (i = 1; i <= nsizes; ++i) printf " ratio at %s |", sizes[i]

@@ -48,6 +48,17 @@ TEST(HiveTextLazy, SkippedStringsAcceptAndRejectWhatDecodedOnesDo) {
       "\"number\"=dword:0000002a",
       "\"bytes\"=hex:01,02",
       "\"quote \\\"\"=\"\\\"\"",
+      "\"first\"=\"set again\"",
+      "\"FIRST\"=-",
+      "\"spaced\" = \"v\"",
+      "\"trailing blank\"=\"v\" ",
+      "\"crlf\"=\"v\"\r",
+      "\"two\"=\"a\"=\"b\"",
+      "\"name=with=equals\"=\"data=with=equals\"",
+      "\"back\\\\\"=\"slash at end\\\\\"",
+      "\"odd\\\"=\"x\"",
+      "; a comment among the values",
+      "",
   };
   for (const std::string& line : lines) {
     SCOPED_TRACE(line);

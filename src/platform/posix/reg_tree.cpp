@@ -244,16 +244,83 @@ class KeyValuesSink : public RegTextSink {
 
 }  // namespace
 
-RegParseResult readValueLines(RegKey& key, std::string_view lines, const ValueSegment& segment) {
-  // About one value a line: room for them all at once.
-  std::size_t count = 0;
-  for (const char* at = lines.data();
-       const void* lf =
-           std::memchr(at, '\n', static_cast<std::size_t>(lines.data() + lines.size() - at));
-       ++count) {
-    at = static_cast<const char*>(lf) + 1;
+namespace {
+
+// Reads the "..." string whose opening quote is at line[pos], as the parser
+// does: \\ and \" are escapes, any other backslash is itself. Leaves pos
+// after the closing quote.
+bool takeQuoted(std::string_view line, std::size_t& pos, std::string& out) {
+  ++pos;
+  while (true) {
+    const std::size_t quote = line.find('"', pos);
+    if (quote == std::string_view::npos) return false;
+    const std::size_t backslash = line.substr(0, quote).find('\\', pos);
+    if (backslash == std::string_view::npos) {
+      out.append(line, pos, quote - pos);
+      pos = quote + 1;
+      return true;
+    }
+    out.append(line, pos, backslash - pos);
+    const char next = backslash + 1 < line.size() ? line[backslash + 1] : '\0';
+    const bool escape = next == '\\' || next == '"';
+    out += escape ? next : '\\';
+    pos = backslash + (escape ? 2 : 1);
   }
-  key.reserveValues(count);
+}
+
+// A line of the form most value lines of a hive file take, "name"="data"
+// and nothing else: its name and string data (with the terminator the
+// parser adds). `line` is without its LF; one with a CR before it, blanks,
+// comments or other data is not of this form.
+bool quotedStringLine(std::string_view line, std::string& name, std::string& data) {
+  if (line.empty() || line.front() != '"') return false;
+  std::size_t pos = 0;
+  if (!takeQuoted(line, pos, name) || line.compare(pos, 2, "=\"") != 0) return false;
+  ++pos;
+  data.reserve(line.size() - pos);
+  if (!takeQuoted(line, pos, data) || pos != line.size()) return false;
+  data += '\0';
+  return true;
+}
+
+struct QuotedValue {
+  std::string name;
+  std::string data;
+};
+
+// The segment's values when every line is of that form and ends in an LF.
+bool quotedStringLines(std::string_view lines, std::vector<QuotedValue>& values) {
+  if (lines.empty() || lines.back() != '\n') return false;
+  std::size_t count = 0;
+  for (std::size_t lf = lines.find('\n'); lf != std::string_view::npos;
+       lf = lines.find('\n', lf + 1)) {
+    ++count;
+  }
+  values.reserve(count);
+  for (std::size_t start = 0; start < lines.size();) {
+    const std::size_t lf = lines.find('\n', start);
+    QuotedValue& value = values.emplace_back();
+    if (!quotedStringLine(lines.substr(start, lf - start), value.name, value.data)) return false;
+    start = lf + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+RegParseResult readValueLines(RegKey& key, std::string_view lines, const ValueSegment& segment) {
+  // A listing reads every value of thousands of keys: lines of the usual
+  // form are set as the parser would set them, without its general walk.
+  std::vector<QuotedValue> values;
+  if (quotedStringLines(lines, values)) {
+    key.reserveValues(values.size());
+    for (QuotedValue& value : values) key.setValue(value.name, REG_SZ, std::move(value.data));
+    RegParseResult result;
+    result.validEnd = lines.size();
+    result.lineAtValidEnd = segment.line + values.size();
+    return result;
+  }
+  key.reserveValues(values.size());
   KeyValuesSink sink(key);
   RegParseOptions options;
   options.expectHeader = false;
