@@ -12,10 +12,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "hive_store.h"
@@ -107,6 +109,8 @@ RegistryConfig readConfig() {
 LONG splitSubKey(LPCSTR subKey, std::vector<std::string>& parts) {
   parts.clear();
   if (subKey == nullptr || *subKey == '\0') return ERROR_SUCCESS;
+  // Room for the depth of a data source's key at once.
+  parts.reserve(8);
   if (*subKey == '\\') return ERROR_BAD_PATHNAME;
   std::string_view rest(subKey);
   while (!rest.empty()) {
@@ -220,7 +224,7 @@ class Registry {
     REGSAM granted = 0;
     error = grantRights(target.root, desired, granted);
     if (error != ERROR_SUCCESS) return error;
-    result = addHandle(target.root, view, granted, *key, path);
+    result = addHandle(target.root, view, granted, *key, std::move(path));
     return ERROR_SUCCESS;
   }
 
@@ -258,7 +262,7 @@ class Registry {
     }
     RegKey* key = findKey(target.hive->root(), path);
     if (key == nullptr) return ERROR_KEY_DELETED;
-    result = addHandle(target.root, view, granted, *key, path);
+    result = addHandle(target.root, view, granted, *key, std::move(path));
     if (disposition != nullptr) {
       *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     }
@@ -561,7 +565,10 @@ class Registry {
     error = liveKey(target, base);
     if (error != ERROR_SUCCESS) return error;
     path = base->pathBelowRoot();
-    path.insert(path.end(), parts.begin(), parts.end());
+    // One more for the redirection's WOW6432Node.
+    path.reserve(path.size() + parts.size() + 1);
+    path.insert(path.end(), std::make_move_iterator(parts.begin()),
+                std::make_move_iterator(parts.end()));
     redirect(target.root, view, path);
     return ERROR_SUCCESS;
   }
@@ -600,8 +607,7 @@ class Registry {
     return target.hive->readValues(*key);
   }
 
-  HKEY addHandle(Root root, View view, REGSAM rights, RegKey& key,
-                 const std::vector<std::string>& path) {
+  HKEY addHandle(Root root, View view, REGSAM rights, RegKey& key, std::vector<std::string> path) {
     std::uintptr_t value = nextHandle_;
     nextHandle_ += kHandleStep;
     KeyHandle& handle = handles_[value];
@@ -609,7 +615,7 @@ class Registry {
     handle.view = view;
     handle.rights = rights;
     handle.key = key.shared_from_this();
-    handle.path = path;
+    handle.path = std::move(path);
     handle.generation = hive(root).generation();
     return reinterpret_cast<HKEY>(value);
   }
