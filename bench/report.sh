@@ -5,6 +5,11 @@
 set -euo pipefail
 results=$1
 
+if [ -f "$results/load-start" ] && [ -f "$results/load-end" ]; then
+  printf 'Load average (1, 5, 15 minutes) on the 2 CPUs: %s at the start, %s at the end.\n\n' \
+    "$(cat "$results/load-start")" "$(cat "$results/load-end")"
+fi
+
 awk -F'\t' -v dir="$results" '
 function field(file, n,   line, parts) {
   # The second line of a hyperfine CSV: command,mean,stddev,median,user,system,min,max

@@ -30,6 +30,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/dsnconf-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
 mkdir -p "$out"
+# How busy the machine was: other jobs share it, and wall times follow.
+cut -d' ' -f1-3 /proc/loadavg >"$out/load-start"
 
 # One benchmark: label, then the command. A mutating command gets a fresh copy
 # of the registry before every run; $prepare_from names the copy's source.
@@ -122,6 +124,7 @@ for size in "${sizes[@]}"; do
   bench "$size" "reg /del GEN1" "$dsnconf" reg /del GEN1
 done
 
+cut -d' ' -f1-3 /proc/loadavg >"$out/load-end"
 bash bench/report.sh "$out" >"$out/report.md"
 echo
 cat "$out/report.md"
