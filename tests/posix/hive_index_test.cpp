@@ -1,7 +1,9 @@
 // A hive loaded through its index holds exactly what a whole read of the file gives; changes keep
 // the index current, anything else makes it stale and ignored, and a file changed in place under
 // a loaded hive fails the calls that need its values instead of giving or writing wrong data.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -306,6 +308,36 @@ TEST_F(HiveIndexTest, HiveChangedInPlaceUnderALoadedOneFailsAndIsNotWritten) {
       EXPECT_EQ(readFile(machineHive()), changed);
     }
   }
+}
+
+// A change that finds its hive replaced reads it whole and indexes it under the lock it holds,
+// and holds that lock to the end: another writer waits until the change is in the file.
+TEST_F(HiveIndexTest, AChangeThatReadsTheHiveAnewKeepsItsLock) {
+  writeFile(machineHive(), seeds()[0].text);
+  posix::Hive hive("HKEY_LOCAL_MACHINE", folder_);
+  ASSERT_EQ(hive.load(), ERROR_SUCCESS);
+  // Replaced as a copy dropped in would be, without an index.
+  const std::string replaced = seeds()[0].text + kSoftware + "\\C]\n\"c\"=\"3\"\n";
+  writeFile(machineHive() + ".new", replaced);
+  ASSERT_EQ(::rename((machineHive() + ".new").c_str(), machineHive().c_str()), 0);
+  ::unlink(indexPath().c_str());
+
+  bool lockedAfterReading = false;
+  ASSERT_EQ(hive.change([&](std::string& body) {
+    const int other = ::open((machineHive() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    EXPECT_GE(other, 0);
+    lockedAfterReading = ::flock(other, LOCK_EX | LOCK_NB) != 0;
+    ::close(other);
+    posix::appendSectionLine(body, "HKEY_LOCAL_MACHINE\\SOFTWARE\\D");
+    return ERROR_SUCCESS;
+  }),
+            ERROR_SUCCESS);
+  EXPECT_TRUE(lockedAfterReading);
+  ASSERT_NE(posix::findKey(hive.root(), {"SOFTWARE", "C"}), nullptr);
+  ASSERT_NE(posix::findKey(hive.root(), {"SOFTWARE", "D"}), nullptr);
+  // The index written on the way describes the file with the change in it.
+  EXPECT_EQ(load(), canonicalFile());
+  EXPECT_TRUE(indexed_);
 }
 
 // The stamp line holds fixed-width lower-case hex fields and reads back as the stamp it was made

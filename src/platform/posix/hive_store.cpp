@@ -465,11 +465,17 @@ void Hive::indexAfterRead(const struct stat& st) {
   index.keys = indexKeys(*root_, [](const RegKey& key) { return key.pendingValues(); });
 
   // The index is written under the hive's lock, for a file that is still the
-  // one read; a hive busy with a change is indexed another time.
+  // one read; a hive busy with a change is indexed another time. A change of
+  // this process that reads the file anew holds the lock already, and keeps
+  // it: flock would grant it again through the same file and then drop it.
+  auto storeIfCurrent = [&]() {
+    struct stat now {};
+    if (::stat(path_.c_str(), &now) == 0 && FileStamp::of(now) == index.stamp) storeIndex(index);
+  };
+  if (changing_) return storeIfCurrent();
   int lockFd = -1;
   if (lockFile(lockFd) != ERROR_SUCCESS || ::flock(lockFd, LOCK_EX | LOCK_NB) != 0) return;
-  struct stat now {};
-  if (::stat(path_.c_str(), &now) == 0 && FileStamp::of(now) == index.stamp) storeIndex(index);
+  storeIfCurrent();
   ::flock(lockFd, LOCK_UN);
 }
 
@@ -653,6 +659,11 @@ LONG Hive::change(const Describe& describe) {
   if (result != ERROR_SUCCESS) return result;
   ExclusiveLock lock(lockFd);
   if (!lock.locked()) return errorFromErrno(errno, true);
+  changing_ = true;
+  struct ClearOnExit {
+    bool& flag;
+    ~ClearOnExit() { flag = false; }
+  } clearChanging{changing_};
 
   result = catchUp();
   if (result != ERROR_SUCCESS) return result;

@@ -155,6 +155,8 @@ class Hive {
   bool folderMade_ = false;
   int lockFd_ = -1;
   pid_t lockOwner_ = 0;
+  // Set while a change holds the lock.
+  bool changing_ = false;
 };
 
 }  // namespace dsnconf::posix
