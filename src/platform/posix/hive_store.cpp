@@ -258,11 +258,20 @@ Hive::Hive(std::string rootName, const std::string& directory)
 Hive::~Hive() {
   if (lockFd_ >= 0) ::close(lockFd_);
   holdFile(-1);
+  forgetIndexFile();
 }
 
 void Hive::holdFile(int fd) {
   if (fileFd_ >= 0) ::close(fileFd_);
   fileFd_ = fd;
+  // The file written to is always the one read.
+  if (writeFd_ >= 0) ::close(writeFd_);
+  writeFd_ = -1;
+}
+
+void Hive::forgetIndexFile() {
+  if (indexFd_ >= 0) ::close(indexFd_);
+  indexFd_ = -1;
 }
 
 void Hive::setJournalLimit(std::size_t bytes) {
@@ -502,6 +511,7 @@ void Hive::indexAfterRewrite(const KeySegments& valueLines) {
 void Hive::storeIndex(const HiveIndex& index) {
   // A cache: a failure to write it costs the next load time, nothing else,
   // and a file the system loses half of fails its checks.
+  forgetIndexFile();
   const std::string temp = indexPath_ + ".tmp";
   FileDescriptor fd(
       ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, file_.mode & 0666));
@@ -512,16 +522,20 @@ void Hive::storeIndex(const HiveIndex& index) {
   }
 }
 
-int Hive::openIndexDescribing(const struct stat& st) const {
+int Hive::indexDescribing(const struct stat& st) {
   if (!indexWanted(st.st_size)) return -1;
-  FileDescriptor fd(::open(indexPath_.c_str(), O_RDWR | O_CLOEXEC));
+  // Kept open from one change to the next: a walk changing thousands of
+  // values restamps it each time. An index another process writes anew
+  // meanwhile is then left with an old stamp, and indexed again at a load.
+  if (indexFd_ < 0) indexFd_ = ::open(indexPath_.c_str(), O_RDWR | O_CLOEXEC);
   std::string line;
   FileStamp stamp;
   const std::size_t length = formatStampLine(stamp).size();
-  if (fd.valid() && readRange(fd.get(), static_cast<off_t>(stampLineOffset()), length, line) &&
+  if (indexFd_ >= 0 && readRange(indexFd_, static_cast<off_t>(stampLineOffset()), length, line) &&
       parseStampLine(line, stamp) && stamp == FileStamp::of(st)) {
-    return fd.release();
+    return indexFd_;
   }
+  forgetIndexFile();
   return -1;
 }
 
@@ -696,31 +710,34 @@ LONG Hive::change(const Describe& describe) {
 LONG Hive::append(const std::string& body) {
   std::string entry = journalEntry(body);
   if (!tail_.empty() && tail_.back() != '\n') entry.insert(0, "\n");
-  FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_CLOEXEC));
-  if (!fd.valid()) return errorFromErrno(errno, true);
+  // Opened once for all the changes of a walk, as long as the file read is
+  // the file there.
+  if (writeFd_ < 0) writeFd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+  if (writeFd_ < 0) return errorFromErrno(errno, true);
+  const int fd = writeFd_;
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);
+  if (::fstat(fd, &st) != 0) return errorFromErrno(errno, true);
   const auto end = static_cast<off_t>(consumedEnd_);
   // An index that describes the file now goes on describing it once the
   // entry is appended: the entry lies past what the index covers.
-  FileDescriptor index(openIndexDescribing(st));
+  const int index = indexDescribing(st);
   // Whatever lies past what was read is an entry some process left unfinished.
-  if (st.st_size > end && ::ftruncate(fd.get(), end) != 0) return errorFromErrno(errno, true);
+  if (st.st_size > end && ::ftruncate(fd, end) != 0) return errorFromErrno(errno, true);
   // Once written, the entry is in the file for every process, also if this
   // one is killed. Like the Windows registry, which flushes its hives
   // lazily, it leaves flushing to the disk to the system: a sync for each
   // change would make a command over thousands of data sources slow, and an
   // entry a power failure cuts short is ignored as unfinished.
-  if (!writeAt(fd.get(), end, entry)) {
+  if (!writeAt(fd, end, entry)) {
     int error = errno;
-    if (::ftruncate(fd.get(), end) != 0) {
+    if (::ftruncate(fd, end) != 0) {
       // The unfinished entry stays behind; readers ignore it and the next
       // change cuts it off.
     }
     return errorFromErrno(error, true);
   }
-  if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);
-  if (index.valid()) restampIndex(index.get(), st);
+  if (::fstat(fd, &st) != 0) return errorFromErrno(errno, true);
+  if (index >= 0) restampIndex(index, st);
   remember(st);
   rememberTail(tail_ + entry);
   consumedEnd_ += entry.size();

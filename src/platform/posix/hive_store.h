@@ -102,9 +102,10 @@ class Hive {
   void indexAfterRead(const struct stat& st);
   void indexAfterRewrite(const KeySegments& valueLines);
   void storeIndex(const HiveIndex& index);
-  // The index open for writing when it describes the file in state `st`,
+  // The index, open for writing, when it describes the file in state `st`,
   // else -1.
-  int openIndexDescribing(const struct stat& st) const;
+  int indexDescribing(const struct stat& st);
+  void forgetIndexFile();
   static void restampIndex(int indexFd, const struct stat& st);
   bool valuesUnreadable() const;
   LONG reloadWhole();
@@ -152,6 +153,10 @@ class Hive {
   // The file as last read, held open so that its inode number cannot pass
   // to another file while this process compares numbers.
   int fileFd_ = -1;
+  // That file open for appending, and its index open for restamping, from
+  // the first change on.
+  int writeFd_ = -1;
+  int indexFd_ = -1;
   bool folderMade_ = false;
   int lockFd_ = -1;
   pid_t lockOwner_ = 0;
