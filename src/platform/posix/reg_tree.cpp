@@ -283,24 +283,29 @@ bool quotedStringLine(std::string_view line, std::string& name, std::string& dat
   return true;
 }
 
-struct QuotedValue {
-  std::string name;
-  std::string data;
-};
-
-// The segment's values when every line is of that form and ends in an LF.
-bool quotedStringLines(std::string_view lines, std::vector<QuotedValue>& values) {
-  if (lines.empty() || lines.back() != '\n') return false;
+std::size_t countLines(std::string_view lines) {
   std::size_t count = 0;
   for (std::size_t lf = lines.find('\n'); lf != std::string_view::npos;
        lf = lines.find('\n', lf + 1)) {
     ++count;
   }
-  values.reserve(count);
+  return count;
+}
+
+// Sets the values of a key that holds none yet when every line is of that
+// form and ends in an LF; otherwise leaves the key without values again.
+bool setQuotedStringLines(RegKey& key, std::string_view lines) {
+  if (lines.empty() || lines.back() != '\n') return false;
+  std::string name;
   for (std::size_t start = 0; start < lines.size();) {
     const std::size_t lf = lines.find('\n', start);
-    QuotedValue& value = values.emplace_back();
-    if (!quotedStringLine(lines.substr(start, lf - start), value.name, value.data)) return false;
+    name.clear();
+    std::string data;
+    if (!quotedStringLine(lines.substr(start, lf - start), name, data)) {
+      key.clearValues();
+      return false;
+    }
+    key.setValue(name, REG_SZ, std::move(data));
     start = lf + 1;
   }
   return true;
@@ -309,18 +314,17 @@ bool quotedStringLines(std::string_view lines, std::vector<QuotedValue>& values)
 }  // namespace
 
 RegParseResult readValueLines(RegKey& key, std::string_view lines, const ValueSegment& segment) {
+  const std::size_t count = countLines(lines);
+  // About one value a line: room for them all at once.
+  key.reserveValues(count);
   // A listing reads every value of thousands of keys: lines of the usual
   // form are set as the parser would set them, without its general walk.
-  std::vector<QuotedValue> values;
-  if (quotedStringLines(lines, values)) {
-    key.reserveValues(values.size());
-    for (QuotedValue& value : values) key.setValue(value.name, REG_SZ, std::move(value.data));
+  if (key.values().empty() && setQuotedStringLines(key, lines)) {
     RegParseResult result;
     result.validEnd = lines.size();
-    result.lineAtValidEnd = segment.line + values.size();
+    result.lineAtValidEnd = segment.line + count;
     return result;
   }
-  key.reserveValues(values.size());
   KeyValuesSink sink(key);
   RegParseOptions options;
   options.expectHeader = false;

@@ -108,6 +108,11 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   const RegValue* findValue(const std::string& name) const;
   // Room for `more` values beyond those held.
   void reserveValues(std::size_t more) { values_.reserve(values_.size() + more); }
+  // Drops every value held, for a reader of the key's lines that starts over.
+  void clearValues() {
+    values_.clear();
+    valueIndex_.clear();
+  }
   // Replaces the data of an existing value in its place, or appends a new one.
   void setValue(const std::string& name, DWORD type, std::string data);
   bool deleteValue(const std::string& name);
