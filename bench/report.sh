@@ -5,6 +5,11 @@
 set -euo pipefail
 results=$1
 
+if [ -f "$results/load-start" ] && [ -f "$results/load-end" ]; then
+  printf 'Load average (1, 5, 15 minutes) on the 2 CPUs: %s at the start, %s at the end.\n\n' \
+    "$(cat "$results/load-start")" "$(cat "$results/load-end")"
+fi
+
 awk -F'\t' -v dir="$results" '
 function field(file, n,   line, parts) {
   # The second line of a hyperfine CSV: command,mean,stddev,median,user,system,min,max
@@ -70,6 +75,16 @@ END {
     for (i = 1; i <= nsizes; ++i) printf " %.1f |", rss[sizes[i], l] / 1024
     printf "\n"
   }
+  printf "\nGoals at %s data sources, from the figures above (median wall time, peak memory):\n\n", largest
+  printf "| Goal | Measured | Limit |\n|---|---:|---:|\n"
+  printf "| `view /all` ÷ `print view /all output` | %s | 1.5× |\n",
+         ratio(median[largest, "view /all"], median[largest, "print view /all output"])
+  printf "| `view /all` peak memory | %.1f MB | 16 MB |\n", rss[largest, "view /all"] / 1024
+  printf "| `name /all GEN2` ÷ `view /all` | %s | 1.5× |\n",
+         ratio(median[largest, "name /all GEN2"], median[largest, "view /all"])
+  printf "| `view /dsn ONE, no index yet` ÷ (`cat hive files` + `dsnconf (no argument)`) | %s | 3× |\n",
+         ratio(median[largest, "view /dsn ONE, no index yet"],
+               median[largest, "cat hive files"] + median[largest, floor])
   printf "\ndsnconf beside unixODBC (`odbcinst` on ini files holding the same data sources):\n\n"
   printf "| Job | dsnconf | odbcinst |"
   for (i = 1; i <= nsizes; ++i) printf " ratio at %s |", sizes[i]

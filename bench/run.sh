@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times dsnconf as whole processes over registries of 100, 1,000 and 10,000
 # data sources, beside the floor (cat of the hive files, dsnconf with no
-# argument) and unixODBC's odbcinst on ini files holding the same data sources,
+# argument, a program printing the lines `view /all` prints with one flush
+# each) and unixODBC's odbcinst on ini files holding the same data sources,
 # and measures each command's peak resident memory.
 #
 #   bash bench/run.sh            the whole run (some minutes)
@@ -21,14 +22,17 @@ out=${BENCH_OUT:-$repo/build-bench/results}
 bash scripts/deps.sh bench
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-bench --target dsnconf odbccp32 dsnconf_bench_gen >/dev/null
+cmake --build build-bench --target dsnconf odbccp32 dsnconf_bench_gen dsnconf_print_lines >/dev/null
 dsnconf=$repo/build-bench/dsnconf
 generate=$repo/build-bench/bench/dsnconf_bench_gen
+print_lines=$repo/build-bench/bench/dsnconf_print_lines
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/dsnconf-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
 mkdir -p "$out"
+# How busy the machine was: other jobs share it, and wall times follow.
+cut -d' ' -f1-3 /proc/loadavg >"$out/load-start"
 
 # One benchmark: label, then the command. A mutating command gets a fresh copy
 # of the registry before every run; $prepare_from names the copy's source.
@@ -96,6 +100,10 @@ for size in "${sizes[@]}"; do
   bench "$size" "cat hive files" cat "$run/HKEY_LOCAL_MACHINE.reg" "$run/HKEY_CURRENT_USER.reg"
   bench "$size" "dsnconf (no argument)" "$dsnconf"
   bench "$size" "view /all" "$dsnconf" view /all
+  # The floor under view /all: its own output, printed a line and a flush at
+  # a time by a program that does nothing else.
+  "$dsnconf" view /all >"$work/view-all-$size.txt"
+  bench "$size" "print view /all output" "$print_lines" "$work/view-all-$size.txt"
   bench "$size" "view /all Server" "$dsnconf" view /all Server
   bench "$size" "check" "$dsnconf" check
   bench "$size" "check /json" "$dsnconf" check /json
@@ -122,6 +130,7 @@ for size in "${sizes[@]}"; do
   bench "$size" "reg /del GEN1" "$dsnconf" reg /del GEN1
 done
 
+cut -d' ' -f1-3 /proc/loadavg >"$out/load-end"
 bash bench/report.sh "$out" >"$out/report.md"
 echo
 cat "$out/report.md"

@@ -6,7 +6,7 @@ namespace dsnconf {
 
 // Written as bytes: names read from the registry or typed by the user may hold
 // any 8-bit character, including '%'.
-void printLine(const std::string& line) {
+void printLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);

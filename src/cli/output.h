@@ -2,10 +2,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace dsnconf {
 
-void printLine(const std::string& line);
+void printLine(std::string_view line);
 
 // The line for a command line that stops short of what its command needs.
 void printNotEnoughArguments();

@@ -1,5 +1,6 @@
 // view: shows the properties of one data source, of one file data source, or
 // of every data source of the family named in the three data-source lists.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -28,7 +29,19 @@ constexpr WORD kFileValueBuffer = 1024;
 constexpr WORD kFileKeyListBuffer = 1024;
 
 std::int32_t printProperty(HKEY, const char* name, const char* value, void*) {
-  printLine(std::string("'") + name + "' = '" + value + "'");
+  // One buffer for every line, filled by copies: a listing prints one such
+  // line per value.
+  static std::string line;
+  const std::size_t nameLength = std::strlen(name);
+  const std::size_t valueLength = std::strlen(value);
+  line.resize(nameLength + valueLength + 7);
+  char* out = line.data();
+  *out++ = '\'';
+  out = std::copy_n(name, nameLength, out);
+  out = std::copy_n("' = '", 5, out);
+  out = std::copy_n(value, valueLength, out);
+  *out = '\'';
+  printLine(line);
   return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "dsn/registry.h"
 
 #include <algorithm>
-#include <iterator>
 #include <string>
 
 #include "cli/output.h"
@@ -26,8 +25,6 @@ std::int32_t walkValues(HKEY key, ValueVisitor visitor, void* context, Advance a
   // buffer without a terminator still reaches the visitor terminated.
   char data[kValueDataBuffer + 1];
   for (DWORD index = 0;; ++index) {
-    std::fill(std::begin(name), std::end(name), '\0');
-    std::fill(std::begin(data), std::end(data), '\0');
     DWORD nameLength = kValueNameBuffer - 1;
     DWORD dataLength = kValueDataBuffer;
     const LSTATUS status = RegEnumValueA(key, index, name, &nameLength, nullptr, nullptr,
@@ -43,6 +40,10 @@ std::int32_t walkValues(HKEY key, ValueVisitor visitor, void* context, Advance a
                 std::to_string(index) + " ***");
       return status;
     }
+    // Terminated where the registry's lengths end, whatever it wrote beyond:
+    // the bytes before them are the whole string the visitor sees.
+    name[std::min<std::size_t>(nameLength, kValueNameBuffer - 1)] = '\0';
+    data[std::min<std::size_t>(dataLength, kValueDataBuffer)] = '\0';
     const std::int32_t result = visitor(key, name, data, context);
     if (result != 0) return result;
     if (advance == Advance::OnlyPastSkipped) --index;

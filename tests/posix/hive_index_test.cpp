@@ -1,7 +1,9 @@
 // A hive loaded through its index holds exactly what a whole read of the file gives; changes keep
 // the index current, anything else makes it stale and ignored, and a file changed in place under
 // a loaded hive fails the calls that need its values instead of giving or writing wrong data.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -305,6 +307,66 @@ TEST_F(HiveIndexTest, HiveChangedInPlaceUnderALoadedOneFailsAndIsNotWritten) {
       EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
       EXPECT_EQ(readFile(machineHive()), changed);
     }
+  }
+}
+
+// A change that finds its hive replaced reads it whole and indexes it under the lock it holds,
+// and holds that lock to the end: another writer waits until the change is in the file.
+TEST_F(HiveIndexTest, AChangeThatReadsTheHiveAnewKeepsItsLock) {
+  writeFile(machineHive(), seeds()[0].text);
+  posix::Hive hive("HKEY_LOCAL_MACHINE", folder_);
+  ASSERT_EQ(hive.load(), ERROR_SUCCESS);
+  // Replaced as a copy dropped in would be, without an index.
+  const std::string replaced = seeds()[0].text + kSoftware + "\\C]\n\"c\"=\"3\"\n";
+  writeFile(machineHive() + ".new", replaced);
+  ASSERT_EQ(::rename((machineHive() + ".new").c_str(), machineHive().c_str()), 0);
+  ::unlink(indexPath().c_str());
+
+  bool lockedAfterReading = false;
+  ASSERT_EQ(hive.change([&](std::string& body) {
+    const int other = ::open((machineHive() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+    EXPECT_GE(other, 0);
+    lockedAfterReading = ::flock(other, LOCK_EX | LOCK_NB) != 0;
+    ::close(other);
+    posix::appendSectionLine(body, "HKEY_LOCAL_MACHINE\\SOFTWARE\\D");
+    return ERROR_SUCCESS;
+  }),
+            ERROR_SUCCESS);
+  EXPECT_TRUE(lockedAfterReading);
+  ASSERT_NE(posix::findKey(hive.root(), {"SOFTWARE", "C"}), nullptr);
+  ASSERT_NE(posix::findKey(hive.root(), {"SOFTWARE", "D"}), nullptr);
+  // The index written on the way describes the file with the change in it.
+  EXPECT_EQ(load(), canonicalFile());
+  EXPECT_TRUE(indexed_);
+}
+
+// The stamp line holds fixed-width lower-case hex fields and reads back as the stamp it was made
+// from, at the edges of every field's range.
+TEST(HiveIndexStamp, FieldsAreFixedWidthHexAndReadBack) {
+  struct Case {
+    posix::FileStamp stamp;
+    const char* fields;
+  };
+  const unsigned long long most = ~0ull;
+  const std::vector<Case> cases = {
+      {{0, 0, 0, {0, 0}, {0, 0}},
+       "0000000000000000 0000000000000000 0000000000000000 0000000000000000.00000000 "
+       "0000000000000000.00000000"},
+      {{0xfe00, 0xa7a35d, 6033265, {0x6b1777ab, 0x36ee2514}, {1, 999999999}},
+       "000000000000fe00 0000000000a7a35d 00000000005c0f71 000000006b1777ab.36ee2514 "
+       "0000000000000001.3b9ac9ff"},
+      {{most, most, most, {0x7fffffffffffffff, 0}, {0, 0}},
+       "ffffffffffffffff ffffffffffffffff ffffffffffffffff 7fffffffffffffff.00000000 "
+       "0000000000000000.00000000"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fields);
+    const std::string line = posix::formatStampLine(c.stamp);
+    EXPECT_EQ(line.substr(0, line.rfind(' ')), std::string("file ") + c.fields);
+    EXPECT_EQ(line.size(), std::string("file ").size() + std::string(c.fields).size() + 10);
+    posix::FileStamp back;
+    ASSERT_TRUE(posix::parseStampLine(line, back));
+    EXPECT_TRUE(back == c.stamp);
   }
 }
 

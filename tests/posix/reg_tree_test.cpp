@@ -1,6 +1,7 @@
 // Value lookups of the in-memory tree stay exact whether a key is small and
 // scanned or large and indexed, through replacements and deletions; subkeys
-// left in a source are made once each, whatever order lookups come in.
+// left in a source are made once each, whatever order lookups come in; values
+// go back to their source only while it still holds all of them.
 #include "reg_tree.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +130,63 @@ TEST(RegTree, PendingSubkeysAreMadeOnceWhateverTheLookups) {
     }
     EXPECT_EQ(root->children().size(), 10u);
   }
+}
+
+// Values "a" and "b" as lines of a file would give them, counting how often
+// they are read.
+class CountingValues : public ValueSource {
+ public:
+  void readValues(RegKey& key, const std::vector<ValueSegment>& segments) const override {
+    ++reads;
+    for (const ValueSegment& segment : segments) {
+      key.setValue(segment.begin == 0 ? "a" : "b", REG_SZ, "from " + std::to_string(segment.begin));
+    }
+  }
+  mutable int reads = 0;
+};
+
+TEST(RegTree, ReleasedValuesComeBackOnlyWhileTheFileStillHoldsThemAll) {
+  struct Case {
+    const char* what;
+    // Done to the key once its values were read, before the release.
+    void (*change)(RegKey& key);
+    bool released;
+  };
+  const std::vector<Case> cases = {
+      {"unchanged", [](RegKey&) {}, true},
+      {"a value set", [](RegKey& key) { key.setValue("c", REG_SZ, "memory"); }, false},
+      {"a value replaced", [](RegKey& key) { key.setValue("A", REG_SZ, "memory"); }, false},
+      {"a value deleted", [](RegKey& key) { key.deleteValue("b"); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto source = std::make_shared<CountingValues>();
+    RegKey key("K", nullptr);
+    key.deferValues(source, ValueSegment{0, 10, 1});
+    key.deferValues(source, ValueSegment{20, 30, 3});
+    ASSERT_EQ(key.values().size(), 2u);
+    c.change(key);
+    const std::vector<std::string> before = names(key);
+    const std::string firstData = key.values().front().data;
+
+    // Only the source the values came from may take them back.
+    EXPECT_FALSE(key.releaseValues(nullptr));
+    EXPECT_EQ(key.releaseValues(source.get()), c.released);
+    EXPECT_EQ(source->reads, 1);
+    EXPECT_EQ(names(key), before);
+    EXPECT_EQ(key.values().front().data, firstData);
+    EXPECT_EQ(source->reads, c.released ? 2 : 1);
+    // Read again, they can go once more; a change in memory keeps them.
+    EXPECT_EQ(key.releaseValues(source.get()), c.released);
+    key.setValue("after", REG_SZ, "kept");
+    EXPECT_FALSE(key.releaseValues(source.get()));
+    ASSERT_NE(key.findValue("after"), nullptr);
+  }
+  // Values never read from a source stay in memory.
+  RegKey inMemory("K", nullptr);
+  inMemory.setValue("x", REG_SZ, "1");
+  EXPECT_FALSE(inMemory.releaseValues(nullptr));
+  EXPECT_EQ(inMemory.values().size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "hive_index.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
@@ -16,10 +17,17 @@ constexpr std::string_view kCoversPrefix = "covers ";
 constexpr std::string_view kKeyPrefix = "k ";
 constexpr std::string_view kEndPrefix = "end ";
 
+// Lower-case hex, zero-padded to `digits` and longer where the value needs
+// it. By hand: every change restamps the index with eight of these.
 void appendHex(std::string& out, unsigned long long value, int digits) {
-  char buffer[17];
-  std::snprintf(buffer, sizeof buffer, "%0*llx", digits, value);
-  out += buffer;
+  int width = 1;
+  while (width < 16 && (value >> (4 * width)) != 0) ++width;
+  width = std::max(std::min(width, 16), std::min(digits, 16));
+  char buffer[16];
+  for (int i = 0; i < width; ++i) {
+    buffer[i] = "0123456789abcdef"[(value >> (4 * (width - 1 - i))) & 0xF];
+  }
+  out.append(buffer, static_cast<std::size_t>(width));
 }
 
 void appendTime(std::string& out, const timespec& time) {
@@ -132,6 +140,7 @@ std::size_t stampLineOffset() {
 
 std::string formatStampLine(const FileStamp& stamp) {
   std::string fields;
+  fields.reserve(128);
   appendHex(fields, stamp.device, 16);
   fields += ' ';
   appendHex(fields, stamp.inode, 16);

@@ -157,6 +157,7 @@ class CheckingSink : public RegTextSink {
   }
   void setValue(const std::string&, DWORD, std::string) override {}
   void deleteValue(const std::string&) override {}
+  bool wantsValues() const override { return false; }
 
  private:
   bool sameRoot(const std::vector<std::string>& path, std::string& error) const {
@@ -188,12 +189,8 @@ class FileValueSource : public ValueSource {
 
   void readValues(RegKey& key, const std::vector<ValueSegment>& segments) const override {
     for (const ValueSegment& segment : segments) {
-      std::string bytes;
-      const std::size_t length = segment.end - segment.begin;
-      if (fd_ < 0 || !readRange(fd_, static_cast<off_t>(segment.begin), length, bytes)) {
-        return failed(std::strerror(errno));
-      }
-      if (bytes.size() != length) return failed("the file is shorter than when it was read");
+      std::string_view bytes;
+      if (!bytesOf(segment, bytes)) return;
       RegParseResult parsed = readValueLines(key, bytes, segment);
       if (!parsed.ok) return failed(parsed.error);
     }
@@ -202,15 +199,53 @@ class FileValueSource : public ValueSource {
   bool unreadable() const { return unreadable_; }
 
  private:
+  // The segment's bytes, from the window of the file last read when it lies
+  // there. A walk over keys in file order reads further ahead each time, up
+  // to kMaxReadAhead, so that it takes a few reads instead of one per key;
+  // a lookup anywhere else reads just the segment.
+  bool bytesOf(const ValueSegment& segment, std::string_view& bytes) const {
+    const std::size_t length = segment.end - segment.begin;
+    const std::size_t windowEnd = windowBegin_ + window_.size();
+    if (segment.begin >= windowBegin_ && segment.end <= windowEnd) {
+      bytes = std::string_view(window_).substr(segment.begin - windowBegin_, length);
+      return true;
+    }
+    const bool inFileOrder = segment.begin >= windowBegin_ && segment.begin <= windowEnd + kReadGap;
+    readAhead_ = inFileOrder ? std::min(std::max(2 * readAhead_, kReadGap), kMaxReadAhead) : 0;
+    window_.clear();
+    windowBegin_ = segment.begin;
+    if (fd_ < 0 ||
+        !readRange(fd_, static_cast<off_t>(segment.begin), length + readAhead_, window_)) {
+      window_.clear();
+      failed(std::strerror(errno));
+      return false;
+    }
+    if (window_.size() < length) {
+      window_.clear();
+      failed("the file is shorter than when it was read");
+      return false;
+    }
+    bytes = std::string_view(window_).substr(0, length);
+    return true;
+  }
+
   void failed(const std::string& why) const {
     if (!unreadable_) reportUnreadable(path_, why);
     unreadable_ = true;
   }
 
+  // Bytes between one key's values and the next one's in file order: its
+  // section line, with room for a long key path.
+  static constexpr std::size_t kReadGap = 4 * 1024;
+  static constexpr std::size_t kMaxReadAhead = 64 * 1024;
+
   int fd_;
   std::string path_;
   // Set by a reader of values, which has no result to give.
   mutable bool unreadable_ = false;
+  mutable std::string window_;
+  mutable std::size_t windowBegin_ = 0;
+  mutable std::size_t readAhead_ = 0;
 };
 
 Hive::Hive(std::string rootName, const std::string& directory)
@@ -223,11 +258,20 @@ Hive::Hive(std::string rootName, const std::string& directory)
 Hive::~Hive() {
   if (lockFd_ >= 0) ::close(lockFd_);
   holdFile(-1);
+  forgetIndexFile();
 }
 
 void Hive::holdFile(int fd) {
   if (fileFd_ >= 0) ::close(fileFd_);
   fileFd_ = fd;
+  // The file written to is always the one read.
+  if (writeFd_ >= 0) ::close(writeFd_);
+  writeFd_ = -1;
+}
+
+void Hive::forgetIndexFile() {
+  if (indexFd_ >= 0) ::close(indexFd_);
+  indexFd_ = -1;
 }
 
 void Hive::setJournalLimit(std::size_t bytes) {
@@ -249,6 +293,11 @@ bool Hive::valuesUnreadable() const {
 LONG Hive::readValues(const RegKey& key) {
   key.readPendingValues();
   return load();
+}
+
+void Hive::releaseValues(RegKey& key) {
+  if (state_ == State::Loaded && values_ && !values_->unreadable())
+    key.releaseValues(values_.get());
 }
 
 LONG Hive::load() {
@@ -423,11 +472,17 @@ void Hive::indexAfterRead(const struct stat& st) {
   index.keys = indexKeys(*root_, [](const RegKey& key) { return key.pendingValues(); });
 
   // The index is written under the hive's lock, for a file that is still the
-  // one read; a hive busy with a change is indexed another time.
+  // one read; a hive busy with a change is indexed another time. A change of
+  // this process that reads the file anew holds the lock already, and keeps
+  // it: flock would grant it again through the same file and then drop it.
+  auto storeIfCurrent = [&]() {
+    struct stat now {};
+    if (::stat(path_.c_str(), &now) == 0 && FileStamp::of(now) == index.stamp) storeIndex(index);
+  };
+  if (changing_) return storeIfCurrent();
   int lockFd = -1;
   if (lockFile(lockFd) != ERROR_SUCCESS || ::flock(lockFd, LOCK_EX | LOCK_NB) != 0) return;
-  struct stat now {};
-  if (::stat(path_.c_str(), &now) == 0 && FileStamp::of(now) == index.stamp) storeIndex(index);
+  storeIfCurrent();
   ::flock(lockFd, LOCK_UN);
 }
 
@@ -454,6 +509,7 @@ void Hive::indexAfterRewrite(const KeySegments& valueLines) {
 void Hive::storeIndex(const HiveIndex& index) {
   // A cache: a failure to write it costs the next load time, nothing else,
   // and a file the system loses half of fails its checks.
+  forgetIndexFile();
   const std::string temp = indexPath_ + ".tmp";
   FileDescriptor fd(
       ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, file_.mode & 0666));
@@ -464,16 +520,20 @@ void Hive::storeIndex(const HiveIndex& index) {
   }
 }
 
-int Hive::openIndexDescribing(const struct stat& st) const {
+int Hive::indexDescribing(const struct stat& st) {
   if (!indexWanted(st.st_size)) return -1;
-  FileDescriptor fd(::open(indexPath_.c_str(), O_RDWR | O_CLOEXEC));
+  // Kept open from one change to the next: a walk changing thousands of
+  // values restamps it each time. An index another process writes anew
+  // meanwhile is then left with an old stamp, and indexed again at a load.
+  if (indexFd_ < 0) indexFd_ = ::open(indexPath_.c_str(), O_RDWR | O_CLOEXEC);
   std::string line;
   FileStamp stamp;
   const std::size_t length = formatStampLine(stamp).size();
-  if (fd.valid() && readRange(fd.get(), static_cast<off_t>(stampLineOffset()), length, line) &&
+  if (indexFd_ >= 0 && readRange(indexFd_, static_cast<off_t>(stampLineOffset()), length, line) &&
       parseStampLine(line, stamp) && stamp == FileStamp::of(st)) {
-    return fd.release();
+    return indexFd_;
   }
+  forgetIndexFile();
   return -1;
 }
 
@@ -611,6 +671,11 @@ LONG Hive::change(const Describe& describe) {
   if (result != ERROR_SUCCESS) return result;
   ExclusiveLock lock(lockFd);
   if (!lock.locked()) return errorFromErrno(errno, true);
+  changing_ = true;
+  struct ClearOnExit {
+    bool& flag;
+    ~ClearOnExit() { flag = false; }
+  } clearChanging{changing_};
 
   result = catchUp();
   if (result != ERROR_SUCCESS) return result;
@@ -643,31 +708,34 @@ LONG Hive::change(const Describe& describe) {
 LONG Hive::append(const std::string& body) {
   std::string entry = journalEntry(body);
   if (!tail_.empty() && tail_.back() != '\n') entry.insert(0, "\n");
-  FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_CLOEXEC));
-  if (!fd.valid()) return errorFromErrno(errno, true);
+  // Opened once for all the changes of a walk, as long as the file read is
+  // the file there.
+  if (writeFd_ < 0) writeFd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+  if (writeFd_ < 0) return errorFromErrno(errno, true);
+  const int fd = writeFd_;
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);
+  if (::fstat(fd, &st) != 0) return errorFromErrno(errno, true);
   const auto end = static_cast<off_t>(consumedEnd_);
   // An index that describes the file now goes on describing it once the
   // entry is appended: the entry lies past what the index covers.
-  FileDescriptor index(openIndexDescribing(st));
+  const int index = indexDescribing(st);
   // Whatever lies past what was read is an entry some process left unfinished.
-  if (st.st_size > end && ::ftruncate(fd.get(), end) != 0) return errorFromErrno(errno, true);
+  if (st.st_size > end && ::ftruncate(fd, end) != 0) return errorFromErrno(errno, true);
   // Once written, the entry is in the file for every process, also if this
   // one is killed. Like the Windows registry, which flushes its hives
   // lazily, it leaves flushing to the disk to the system: a sync for each
   // change would make a command over thousands of data sources slow, and an
   // entry a power failure cuts short is ignored as unfinished.
-  if (!writeAt(fd.get(), end, entry)) {
+  if (!writeAt(fd, end, entry)) {
     int error = errno;
-    if (::ftruncate(fd.get(), end) != 0) {
+    if (::ftruncate(fd, end) != 0) {
       // The unfinished entry stays behind; readers ignore it and the next
       // change cuts it off.
     }
     return errorFromErrno(error, true);
   }
-  if (::fstat(fd.get(), &st) != 0) return errorFromErrno(errno, true);
-  if (index.valid()) restampIndex(index.get(), st);
+  if (::fstat(fd, &st) != 0) return errorFromErrno(errno, true);
+  if (index >= 0) restampIndex(index, st);
   remember(st);
   rememberTail(tail_ + entry);
   consumedEnd_ += entry.size();

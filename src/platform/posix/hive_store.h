@@ -59,6 +59,9 @@ class Hive {
   // ERROR_BADDB (after one line on stderr) when they could not be read; the
   // hive then fails every later call too.
   LONG readValues(const RegKey& key);
+  // Lets the key drop values it read from the file as it is now, to read
+  // them again when next asked for; a key no handle holds open needs none.
+  void releaseValues(RegKey& key);
 
   // Writes the .reg statements of one change into `body`, or leaves it empty
   // when there is nothing to change; returns 0 or the call's error.
@@ -99,9 +102,10 @@ class Hive {
   void indexAfterRead(const struct stat& st);
   void indexAfterRewrite(const KeySegments& valueLines);
   void storeIndex(const HiveIndex& index);
-  // The index open for writing when it describes the file in state `st`,
+  // The index, open for writing, when it describes the file in state `st`,
   // else -1.
-  int openIndexDescribing(const struct stat& st) const;
+  int indexDescribing(const struct stat& st);
+  void forgetIndexFile();
   static void restampIndex(int indexFd, const struct stat& st);
   bool valuesUnreadable() const;
   LONG reloadWhole();
@@ -149,9 +153,15 @@ class Hive {
   // The file as last read, held open so that its inode number cannot pass
   // to another file while this process compares numbers.
   int fileFd_ = -1;
+  // That file open for appending, and its index open for restamping, from
+  // the first change on.
+  int writeFd_ = -1;
+  int indexFd_ = -1;
   bool folderMade_ = false;
   int lockFd_ = -1;
   pid_t lockOwner_ = 0;
+  // Set while a change holds the lock.
+  bool changing_ = false;
 };
 
 }  // namespace dsnconf::posix

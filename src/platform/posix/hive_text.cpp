@@ -180,6 +180,24 @@ bool readQuoted(std::string_view s, std::size_t& pos, std::string& out) {
   return false;
 }
 
+// The same walk over a "..." string without keeping it: a load that leaves
+// values in the file only needs to know where each one ends.
+bool skipQuoted(std::string_view s, std::size_t& pos) {
+  ++pos;
+  while (pos < s.size()) {
+    const std::size_t quote = std::min(s.find('"', pos), s.size());
+    pos = std::min(s.substr(0, quote).find('\\', pos), quote);
+    if (pos == s.size()) break;
+    if (s[pos] == '"') {
+      ++pos;
+      return true;
+    }
+    const bool escape = pos + 1 < s.size() && (s[pos + 1] == '\\' || s[pos + 1] == '"');
+    pos += escape ? 2 : 1;
+  }
+  return false;
+}
+
 bool restIsBlankOrComment(std::string_view s, std::size_t pos) {
   s = trimLeft(s.substr(pos));
   return s.empty() || s.front() == ';';
@@ -224,6 +242,8 @@ class StatementParser {
     bool deletion = !inner.empty() && inner.front() == '-';
     if (deletion) inner.remove_prefix(1);
     std::vector<std::string> path;
+    // Room for the usual depth of a data source's key at once.
+    path.reserve(8);
     std::size_t start = 0;
     while (true) {
       std::size_t slash = inner.find('\\', start);
@@ -253,11 +273,12 @@ class StatementParser {
 
   bool parseValue(const Line& line, std::string_view content, LineCursor& cursor,
                   std::string& error) {
+    const bool decode = sink_.wantsValues();
     std::string name;
     std::size_t pos = 0;
     if (content.front() == '@') {
       pos = 1;
-    } else if (!readQuoted(content, pos, name)) {
+    } else if (!(decode ? readQuoted(content, pos, name) : skipQuoted(content, pos))) {
       error = lineError(line.number, "value name without a closing quote");
       return false;
     }
@@ -276,9 +297,9 @@ class StatementParser {
     if (!rest.empty() && rest.front() == '"') {
       // Room for the string and its terminator at once: the rest of the line
       // holds both quotes besides the string.
-      data.reserve(rest.size());
       std::size_t end = 0;
-      if (!readQuoted(rest, end, data)) {
+      if (decode) data.reserve(rest.size());
+      if (!(decode ? readQuoted(rest, end, data) : skipQuoted(rest, end))) {
         error = lineError(line.number, "string data without a closing quote");
         return false;
       }
@@ -327,9 +348,9 @@ class StatementParser {
     }
     // Values under a deleted key mean nothing, as for regedit.
     if (section_ == Section::Deleted) return true;
-    if (deletion) {
+    if (decode && deletion) {
       sink_.deleteValue(name);
-    } else {
+    } else if (decode) {
       sink_.setValue(name, type, std::move(data));
     }
     sink_.valueLines(offset_ + cursor.base() + line.start, offset_ + cursor.basePosition(),

@@ -44,6 +44,9 @@ class RegTextSink {
   // offset in the file (see RegParseOptions::firstOffset), the offset just
   // past its last continuation line, and its line number.
   virtual void valueLines(std::size_t /*begin*/, std::size_t /*end*/, std::size_t /*line*/) {}
+  // False for a sink that only notes where value lines lie: their strings
+  // are then checked but not decoded, and setValue and deleteValue not called.
+  virtual bool wantsValues() const { return true; }
 };
 
 enum class RegTextEncoding { Bytes, Utf16 };

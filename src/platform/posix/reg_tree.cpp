@@ -1,6 +1,7 @@
 #include "reg_tree.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace dsnconf::posix {
@@ -107,8 +108,15 @@ void RegKey::markDeleted() {
 
 std::ptrdiff_t RegKey::valuePosition(const std::string& name) const {
   if (values_.size() <= kValueIndexThreshold) {
+    // Reading a key's lines looks up every name among those before it; most
+    // differ in length or first letter.
     for (std::size_t i = 0; i < values_.size(); ++i) {
-      if (equalsIgnoreCase(values_[i].name, name)) return static_cast<std::ptrdiff_t>(i);
+      const std::string& other = values_[i].name;
+      if (other.size() == name.size() &&
+          (name.empty() || foldCase(other[0]) == foldCase(name[0])) &&
+          equalsIgnoreCase(other, name)) {
+        return static_cast<std::ptrdiff_t>(i);
+      }
     }
     return -1;
   }
@@ -134,7 +142,30 @@ void RegKey::readPendingValues() const {
   std::vector<ValueSegment> segments = std::move(self.pending_);
   self.pending_.clear();
   std::shared_ptr<const ValueSource> source = std::move(self.source_);
+  // Only values that came from the file alone can be read from it again.
+  const bool onlyFromFile = values_.empty();
   source->readValues(self, segments);
+  if (onlyFromFile) {
+    self.readFrom_ = std::move(segments);
+    self.readSource_ = std::move(source);
+  }
+}
+
+bool RegKey::releaseValues(const ValueSource* source) {
+  if (deleted_ || !pending_.empty() || readFrom_.empty() || readSource_.get() != source) {
+    return false;
+  }
+  pending_ = std::move(readFrom_);
+  source_ = std::move(readSource_);
+  forgetReadSegments();
+  std::vector<RegValue>().swap(values_);
+  valueIndex_.clear();
+  return true;
+}
+
+void RegKey::forgetReadSegments() {
+  readFrom_.clear();
+  readSource_.reset();
 }
 
 const RegValue* RegKey::findValue(const std::string& name) const {
@@ -145,6 +176,7 @@ const RegValue* RegKey::findValue(const std::string& name) const {
 
 void RegKey::setValue(const std::string& name, DWORD type, std::string data) {
   readPendingValues();
+  forgetReadSegments();
   std::ptrdiff_t pos = valuePosition(name);
   if (pos >= 0) {
     RegValue& value = values_[static_cast<std::size_t>(pos)];
@@ -160,6 +192,7 @@ void RegKey::setValue(const std::string& name, DWORD type, std::string data) {
 
 bool RegKey::deleteValue(const std::string& name) {
   readPendingValues();
+  forgetReadSegments();
   std::ptrdiff_t pos = valuePosition(name);
   if (pos < 0) return false;
   values_.erase(values_.begin() + pos);
@@ -211,7 +244,87 @@ class KeyValuesSink : public RegTextSink {
 
 }  // namespace
 
+namespace {
+
+// Reads the "..." string whose opening quote is at line[pos], as the parser
+// does: \\ and \" are escapes, any other backslash is itself. Leaves pos
+// after the closing quote.
+bool takeQuoted(std::string_view line, std::size_t& pos, std::string& out) {
+  ++pos;
+  while (true) {
+    const std::size_t quote = line.find('"', pos);
+    if (quote == std::string_view::npos) return false;
+    const std::size_t backslash = line.substr(0, quote).find('\\', pos);
+    if (backslash == std::string_view::npos) {
+      out.append(line, pos, quote - pos);
+      pos = quote + 1;
+      return true;
+    }
+    out.append(line, pos, backslash - pos);
+    const char next = backslash + 1 < line.size() ? line[backslash + 1] : '\0';
+    const bool escape = next == '\\' || next == '"';
+    out += escape ? next : '\\';
+    pos = backslash + (escape ? 2 : 1);
+  }
+}
+
+// A line of the form most value lines of a hive file take, "name"="data"
+// and nothing else: its name and string data (with the terminator the
+// parser adds). `line` is without its LF; one with a CR before it, blanks,
+// comments or other data is not of this form.
+bool quotedStringLine(std::string_view line, std::string& name, std::string& data) {
+  if (line.empty() || line.front() != '"') return false;
+  std::size_t pos = 0;
+  if (!takeQuoted(line, pos, name) || line.compare(pos, 2, "=\"") != 0) return false;
+  ++pos;
+  data.reserve(line.size() - pos);
+  if (!takeQuoted(line, pos, data) || pos != line.size()) return false;
+  data += '\0';
+  return true;
+}
+
+std::size_t countLines(std::string_view lines) {
+  std::size_t count = 0;
+  for (std::size_t lf = lines.find('\n'); lf != std::string_view::npos;
+       lf = lines.find('\n', lf + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// Sets the values of a key that holds none yet when every line is of that
+// form and ends in an LF; otherwise leaves the key without values again.
+bool setQuotedStringLines(RegKey& key, std::string_view lines) {
+  if (lines.empty() || lines.back() != '\n') return false;
+  std::string name;
+  for (std::size_t start = 0; start < lines.size();) {
+    const std::size_t lf = lines.find('\n', start);
+    name.clear();
+    std::string data;
+    if (!quotedStringLine(lines.substr(start, lf - start), name, data)) {
+      key.clearValues();
+      return false;
+    }
+    key.setValue(name, REG_SZ, std::move(data));
+    start = lf + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 RegParseResult readValueLines(RegKey& key, std::string_view lines, const ValueSegment& segment) {
+  const std::size_t count = countLines(lines);
+  // About one value a line: room for them all at once.
+  key.reserveValues(count);
+  // A listing reads every value of thousands of keys: lines of the usual
+  // form are set as the parser would set them, without its general walk.
+  if (key.values().empty() && setQuotedStringLines(key, lines)) {
+    RegParseResult result;
+    result.validEnd = lines.size();
+    result.lineAtValidEnd = segment.line + count;
+    return result;
+  }
   KeyValuesSink sink(key);
   RegParseOptions options;
   options.expectHeader = false;

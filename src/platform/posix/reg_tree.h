@@ -110,6 +110,13 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
     return values_;
   }
   const RegValue* findValue(const std::string& name) const;
+  // Room for `more` values beyond those held.
+  void reserveValues(std::size_t more) { values_.reserve(values_.size() + more); }
+  // Drops every value held, for a reader of the key's lines that starts over.
+  void clearValues() {
+    values_.clear();
+    valueIndex_.clear();
+  }
   // Replaces the data of an existing value in its place, or appends a new one.
   void setValue(const std::string& name, DWORD type, std::string data);
   bool deleteValue(const std::string& name);
@@ -122,6 +129,11 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   const std::vector<ValueSegment>& pendingValues() const { return pending_; }
   // Reads pending values now.
   void readPendingValues() const;
+  // Drops values read from `source` and unchanged since, to be read again
+  // from the same lines when next asked for: a walk over thousands of keys
+  // then holds the values of the keys it has open, not of all it has seen.
+  // False, keeping the values, when they were not all read that way.
+  bool releaseValues(const ValueSource* source);
 
   // Subkeys still in a source: the key's subkeys are those of lines
   // [begin, end) of `source`, made on first use.
@@ -143,6 +155,7 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   static constexpr std::size_t kValueIndexThreshold = 64;
 
   std::ptrdiff_t valuePosition(const std::string& name) const;
+  void forgetReadSegments();
   void markDeleted();
   void readPendingSubkeys() const;
 
@@ -155,6 +168,10 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   mutable std::unordered_map<std::string, std::size_t, IgnoreCaseHash, IgnoreCaseEqual> valueIndex_;
   std::vector<ValueSegment> pending_;
   std::shared_ptr<const ValueSource> source_;
+  // The segments the values were read from, while they are all the key
+  // holds; emptied by any change.
+  std::vector<ValueSegment> readFrom_;
+  std::shared_ptr<const ValueSource> readSource_;
   std::size_t subkeysBegin_ = 0;
   std::size_t subkeysEnd_ = 0;
   std::shared_ptr<const SubkeySource> subkeySource_;
@@ -187,6 +204,7 @@ class RegTreeSink : public RegTextSink {
   void setValue(const std::string& name, DWORD type, std::string data) override;
   void deleteValue(const std::string& name) override;
   void valueLines(std::size_t begin, std::size_t end, std::size_t line) override;
+  bool wantsValues() const override { return !source_; }
 
   std::vector<const RegKey*> roots() const;
 

@@ -13,10 +13,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "hive_store.h"
@@ -112,6 +114,8 @@ RegistryConfig readConfig() {
 LONG splitSubKey(LPCSTR subKey, std::vector<std::string>& parts) {
   parts.clear();
   if (subKey == nullptr || *subKey == '\0') return ERROR_SUCCESS;
+  // Room for the depth of a data source's key at once.
+  parts.reserve(8);
   if (*subKey == '\\') return ERROR_BAD_PATHNAME;
   std::string_view rest(subKey);
   while (!rest.empty()) {
@@ -225,7 +229,7 @@ class Registry {
     REGSAM granted = 0;
     error = grantRights(target.root, desired, granted);
     if (error != ERROR_SUCCESS) return error;
-    result = addHandle(target.root, view, granted, *key, path);
+    result = addHandle(target.root, view, granted, *key, std::move(path));
     return ERROR_SUCCESS;
   }
 
@@ -263,7 +267,7 @@ class Registry {
     }
     RegKey* key = findKey(target.hive->root(), path);
     if (key == nullptr) return ERROR_KEY_DELETED;
-    result = addHandle(target.root, view, granted, *key, path);
+    result = addHandle(target.root, view, granted, *key, std::move(path));
     if (disposition != nullptr) {
       *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     }
@@ -475,8 +479,15 @@ class Registry {
 
   LONG closeKey(HKEY hkey) {
     if (hkey == HKEY_LOCAL_MACHINE || hkey == HKEY_CURRENT_USER) return ERROR_SUCCESS;
-    return handles_.erase(reinterpret_cast<std::uintptr_t>(hkey)) != 0 ? ERROR_SUCCESS
-                                                                       : ERROR_INVALID_HANDLE;
+    auto it = handles_.find(reinterpret_cast<std::uintptr_t>(hkey));
+    if (it == handles_.end()) return ERROR_INVALID_HANDLE;
+    const std::shared_ptr<RegKey> key = std::move(it->second.key);
+    const Root root = it->second.root;
+    handles_.erase(it);
+    // The last handle on a key that its tree still holds: its values can go
+    // back to the file until the key is opened again.
+    if (key && key.use_count() == 2) hive(root).releaseValues(*key);
+    return ERROR_SUCCESS;
   }
 
  private:
@@ -589,7 +600,10 @@ class Registry {
     error = liveKey(target, base);
     if (error != ERROR_SUCCESS) return error;
     path = base->pathBelowRoot();
-    path.insert(path.end(), parts.begin(), parts.end());
+    // One more for the redirection's WOW6432Node.
+    path.reserve(path.size() + parts.size() + 1);
+    path.insert(path.end(), std::make_move_iterator(parts.begin()),
+                std::make_move_iterator(parts.end()));
     redirect(target.root, view, path);
     return ERROR_SUCCESS;
   }
@@ -651,8 +665,7 @@ class Registry {
     return handle.subkeyNames;
   }
 
-  HKEY addHandle(Root root, View view, REGSAM rights, RegKey& key,
-                 const std::vector<std::string>& path) {
+  HKEY addHandle(Root root, View view, REGSAM rights, RegKey& key, std::vector<std::string> path) {
     std::uintptr_t value = nextHandle_;
     nextHandle_ += kHandleStep;
     KeyHandle& handle = handles_[value];
@@ -660,7 +673,7 @@ class Registry {
     handle.view = view;
     handle.rights = rights;
     handle.key = key.shared_from_this();
-    handle.path = path;
+    handle.path = std::move(path);
     handle.generation = hive(root).generation();
     return reinterpret_cast<HKEY>(value);
   }
