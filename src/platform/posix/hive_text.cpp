@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "reg_tree.h"
+#include "value_rules.h"
 #include "wide_text.h"
 
 namespace dsnconf::posix {
@@ -204,10 +205,6 @@ bool restIsBlankOrComment(std::string_view s, std::size_t pos) {
 }
 
 enum class Section { None, Open, Deleted };
-
-bool isStringType(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
 
 class StatementParser {
  public:

@@ -6,8 +6,6 @@
 // keeps unless the call names a view itself. In the 32-bit view the keys
 // below HKEY_LOCAL_MACHINE\SOFTWARE live under SOFTWARE\WOW6432Node, as the
 // registry redirector of 64-bit Windows keeps them.
-#include <pwd.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -25,6 +23,7 @@
 #include "hive_text.h"
 #include "reg_tree.h"
 #include "registry_state.h"
+#include "value_rules.h"
 #include "win32.h"
 
 namespace dsnconf::posix {
@@ -76,39 +75,6 @@ struct Target {
   KeyHandle* handle = nullptr;
 };
 
-bool isStringType(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
-RegistryConfig readConfig() {
-  RegistryConfig config;
-  const char* folder = std::getenv("DSNCONF_REGISTRY");
-  if (folder != nullptr && *folder != '\0') {
-    config.directory = folder;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
-      const passwd* user = ::getpwuid(::geteuid());
-      home = user != nullptr ? user->pw_dir : "";
-    }
-    config.directory = std::string(home) + "/.dsnconf/registry";
-  }
-  while (config.directory.size() > 1 && config.directory.back() == '/') {
-    config.directory.pop_back();
-  }
-  const char* wow64 = std::getenv("DSNCONF_WOW64");
-  config.wow64 = !(wow64 != nullptr && std::strcmp(wow64, "0") == 0);
-  const char* elevated = std::getenv("DSNCONF_ELEVATED");
-  if (elevated != nullptr && std::strcmp(elevated, "1") == 0) {
-    config.elevated = true;
-  } else if (elevated != nullptr && std::strcmp(elevated, "0") == 0) {
-    config.elevated = false;
-  } else {
-    config.elevated = ::geteuid() == 0;
-  }
-  return config;
-}
-
 // Splits a subkey path at backslashes. Windows refuses a leading backslash
 // and passes over empty names between or after them.
 LONG splitSubKey(LPCSTR subKey, std::vector<std::string>& parts) {
@@ -140,81 +106,9 @@ std::string fullPathOf(Root root, const std::vector<std::string>& path) {
   return full;
 }
 
-// %NAME% replaced by the environment variable NAME where it is set, as
-// ExpandEnvironmentStrings does.
-std::string expandEnvironmentStrings(const std::string& text) {
-  std::string out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    std::size_t open = text.find('%', i);
-    if (open == std::string::npos) {
-      out.append(text, i, std::string::npos);
-      break;
-    }
-    out.append(text, i, open - i);
-    std::size_t close = text.find('%', open + 1);
-    if (close == std::string::npos) {
-      out.append(text, open, std::string::npos);
-      break;
-    }
-    std::string name = text.substr(open + 1, close - open - 1);
-    const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
-    if (value != nullptr) {
-      out += value;
-      i = close + 1;
-    } else {
-      // The closing '%' may open the next name.
-      out += '%';
-      out += name;
-      i = close;
-    }
-  }
-  return out;
-}
-
-// The type check of RegGetValueA, made after the data was read.
-LONG applyTypeRestriction(DWORD flags, DWORD type, DWORD size, LONG result) {
-  if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return result;
-  if ((flags & RRF_RT_ANY) == RRF_RT_ANY) return result;
-  DWORD mask = 0;
-  switch (type) {
-    case REG_NONE:
-      mask = RRF_RT_REG_NONE;
-      break;
-    case REG_SZ:
-      mask = RRF_RT_REG_SZ;
-      break;
-    case REG_EXPAND_SZ:
-      mask = RRF_RT_REG_EXPAND_SZ;
-      break;
-    case REG_MULTI_SZ:
-      mask = RRF_RT_REG_MULTI_SZ;
-      break;
-    case REG_BINARY:
-      mask = RRF_RT_REG_BINARY;
-      break;
-    case REG_DWORD:
-      mask = RRF_RT_REG_DWORD;
-      break;
-    case REG_QWORD:
-      mask = RRF_RT_REG_QWORD;
-      break;
-    default:
-      break;
-  }
-  if ((flags & mask) == 0) return ERROR_UNSUPPORTED_TYPE;
-  if (type == REG_BINARY) {
-    DWORD expected = 0;
-    if ((flags & RRF_RT_ANY) == RRF_RT_DWORD) expected = 4;
-    if ((flags & RRF_RT_ANY) == RRF_RT_QWORD) expected = 8;
-    if (expected != 0 && size != expected) return ERROR_DATATYPE_MISMATCH;
-  }
-  return result;
-}
-
 class Registry {
  public:
-  Registry() : config_(readConfig()) {}
+  Registry() : config_(readRegistryConfig()) {}
 
   const RegistryConfig& config() const { return config_; }
 

@@ -18,6 +18,9 @@ struct RegistryConfig {
   bool elevated = false;
 };
 
+// The settings as the environment gives them now.
+RegistryConfig readRegistryConfig();
+
 // The settings, read from the environment at the registry's first use.
 const RegistryConfig& registryConfig();
 
