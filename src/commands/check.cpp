@@ -8,6 +8,7 @@
 #include "commands/commands.h"
 #include "dsn/file_dsns.h"
 #include "dsn/findings.h"
+#include "dsn/value_text.h"
 
 namespace dsnconf {
 namespace {
@@ -57,9 +58,10 @@ std::string findingLine(const Finding& finding) {
   return "*** " + line + " ***";
 }
 
-template <typename T>
-nlohmann::ordered_json optionalJson(const std::optional<T>& value) {
-  return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+// Names and messages hold the registry's ANSI text; JSON is UTF-8, converted
+// as export converts it.
+nlohmann::ordered_json optionalJson(const std::optional<std::string>& value) {
+  return value ? nlohmann::ordered_json(codePageToUtf8(*value)) : nlohmann::ordered_json(nullptr);
 }
 
 nlohmann::ordered_json findingJson(const Finding& finding) {
@@ -76,7 +78,7 @@ nlohmann::ordered_json findingJson(const Finding& finding) {
           {"view", view},
           {"dsn", optionalJson(finding.dsn)},
           {"driver", optionalJson(finding.driver)},
-          {"message", finding.message},
+          {"message", codePageToUtf8(finding.message)},
           {"fix", optionalJson(finding.fix)}};
 }
 
