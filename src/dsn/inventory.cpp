@@ -82,8 +82,8 @@ class PlaceReader {
 
   // Every value of an open key, whole, in registry order.
   LSTATUS readValues(HKEY key, const std::string& path, std::vector<RegistryValue>& values) {
-    std::vector<char> name(kMaxValueName);
-    std::vector<BYTE> data(kFirstDataBuffer);
+    std::vector<char>& name = nameBuffer_;
+    std::vector<BYTE>& data = dataBuffer_;
     for (DWORD index = 0;;) {
       DWORD nameLength = kMaxValueName;
       DWORD dataLength = static_cast<DWORD>(data.size());
@@ -260,6 +260,10 @@ class PlaceReader {
   const Place& place_;
   PlaceInventory& result_;
   InventoryFailure& failure_;
+  // The buffers every key's values are read into, made once for the place:
+  // a place holds thousands of keys.
+  std::vector<char> nameBuffer_ = std::vector<char>(kMaxValueName);
+  std::vector<BYTE> dataBuffer_ = std::vector<BYTE>(kFirstDataBuffer);
   // Every name the list holds, readable or not, case folded.
   std::unordered_set<std::string> listedNames_;
 };

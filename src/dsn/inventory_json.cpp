@@ -9,6 +9,15 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
+// An object with room for its members: an ordered object is a vector of
+// pairs whose key is const, so growing it copies every member already in it,
+// and tens of thousands of values are exported.
+json objectWithRoom(std::size_t members) {
+  json object = json::object();
+  object.get_ref<json::object_t&>().reserve(members);
+  return object;
+}
+
 json viewOf(const Place& place) {
   switch (place.view) {
     case MachineView::Bit64:
@@ -87,7 +96,7 @@ json dataOf(const RegistryValue& value, bool& exact) {
 }
 
 json tracingOf(const PlaceInventory& place) {
-  json tracing;
+  json tracing = objectWithRoom(4);
   addPlace(tracing, *place.place);
   const TraceSettings& settings = place.tracing;
   tracing["trace"] = settings.trace ? valueToJson(*settings.trace) : json(nullptr);
@@ -108,7 +117,7 @@ const char* problemName(EntryProblem problem) {
 }  // namespace
 
 json valueToJson(const RegistryValue& value) {
-  json object;
+  json object = objectWithRoom(4);
   object["name"] = codePageToUtf8(value.name);
   object["type"] = registryTypeName(value.type);
   bool exact = true;
@@ -124,7 +133,7 @@ json inventoryToJson(const Inventory& inventory) {
   json drivers = json::array();
   for (const PlaceInventory& place : inventory.places) {
     for (const FamilyDataSource& dataSource : place.dataSources) {
-      json object;
+      json object = objectWithRoom(6);
       object["name"] = codePageToUtf8(dataSource.name);
       addPlace(object, *place.place);
       object["driver"] = dataSource.driver;
@@ -140,7 +149,7 @@ json inventoryToJson(const Inventory& inventory) {
     }
     tracing.push_back(tracingOf(place));
     for (const DriverRegistration& registration : place.registrations) {
-      json object;
+      json object = objectWithRoom(6);
       object["name"] = registration.driver;
       addPlace(object, *place.place);
       object["listed"] = registration.listed;
@@ -149,7 +158,7 @@ json inventoryToJson(const Inventory& inventory) {
       drivers.push_back(std::move(object));
     }
   }
-  json document;
+  json document = objectWithRoom(4);
   document["dataSources"] = std::move(dataSources);
   document["unreadableEntries"] = std::move(unreadable);
   document["tracing"] = std::move(tracing);
