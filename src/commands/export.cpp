@@ -25,9 +25,7 @@ std::string documentBytes(ExportFormat format, const Inventory& inventory) {
     return utf16LeFileBytes(regFileText(inventory, hasTwoMachineViews()));
   }
   // Every string is UTF-8 already; a byte that is not would be replaced, not thrown at.
-  return inventoryToJson(inventory).dump(2, ' ', false,
-                                         nlohmann::ordered_json::error_handler_t::replace) +
-         "\n";
+  return inventoryJsonText(inventory) + "\n";
 }
 
 bool fileExists(const std::string& path) {

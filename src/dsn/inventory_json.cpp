@@ -1,6 +1,7 @@
 #include "dsn/inventory_json.h"
 
 #include <cstdint>
+#include <iterator>
 
 #include "dsn/value_text.h"
 
@@ -126,44 +127,103 @@ json valueToJson(const RegistryValue& value) {
   return object;
 }
 
-json inventoryToJson(const Inventory& inventory) {
-  json dataSources = json::array();
-  json unreadable = json::array();
-  json tracing = json::array();
-  json drivers = json::array();
+namespace {
+
+json dataSourceJson(const Place& place, const FamilyDataSource& dataSource) {
+  json object = objectWithRoom(6);
+  object["name"] = codePageToUtf8(dataSource.name);
+  addPlace(object, place);
+  object["driver"] = dataSource.driver;
+  object["hasKey"] = dataSource.hasKey;
+  object["properties"] = valuesToJson(dataSource.properties);
+  return object;
+}
+
+json unreadableJson(const Place& place, const UnreadableEntry& entry) {
+  json object = valueToJson({entry.name, entry.type, entry.data});
+  addPlace(object, place);
+  object["problem"] = problemName(entry.problem);
+  return object;
+}
+
+json driverJson(const Place& place, const DriverRegistration& registration) {
+  json object = objectWithRoom(6);
+  object["name"] = registration.driver;
+  addPlace(object, place);
+  object["listed"] = registration.listed;
+  object["hasKey"] = registration.hasKey;
+  object["values"] = valuesToJson(registration.values);
+  return object;
+}
+
+// The document's four lists, each entry handed to `emit` as it is made, in
+// the document's order.
+template <typename Emit>
+void forEachEntry(const Inventory& inventory, const char* list, Emit emit) {
+  const std::string name = list;
   for (const PlaceInventory& place : inventory.places) {
-    for (const FamilyDataSource& dataSource : place.dataSources) {
-      json object = objectWithRoom(6);
-      object["name"] = codePageToUtf8(dataSource.name);
-      addPlace(object, *place.place);
-      object["driver"] = dataSource.driver;
-      object["hasKey"] = dataSource.hasKey;
-      object["properties"] = valuesToJson(dataSource.properties);
-      dataSources.push_back(std::move(object));
-    }
-    for (const UnreadableEntry& entry : place.unreadableEntries) {
-      json object = valueToJson({entry.name, entry.type, entry.data});
-      addPlace(object, *place.place);
-      object["problem"] = problemName(entry.problem);
-      unreadable.push_back(std::move(object));
-    }
-    tracing.push_back(tracingOf(place));
-    for (const DriverRegistration& registration : place.registrations) {
-      json object = objectWithRoom(6);
-      object["name"] = registration.driver;
-      addPlace(object, *place.place);
-      object["listed"] = registration.listed;
-      object["hasKey"] = registration.hasKey;
-      object["values"] = valuesToJson(registration.values);
-      drivers.push_back(std::move(object));
+    const Place& where = *place.place;
+    if (name == "dataSources") {
+      for (const FamilyDataSource& dataSource : place.dataSources) {
+        emit(dataSourceJson(where, dataSource));
+      }
+    } else if (name == "unreadableEntries") {
+      for (const UnreadableEntry& entry : place.unreadableEntries) {
+        emit(unreadableJson(where, entry));
+      }
+    } else if (name == "tracing") {
+      emit(tracingOf(place));
+    } else {
+      for (const DriverRegistration& registration : place.registrations) {
+        emit(driverJson(where, registration));
+      }
     }
   }
-  json document = objectWithRoom(4);
-  document["dataSources"] = std::move(dataSources);
-  document["unreadableEntries"] = std::move(unreadable);
-  document["tracing"] = std::move(tracing);
-  document["drivers"] = std::move(drivers);
+}
+
+const char* const kLists[] = {"dataSources", "unreadableEntries", "tracing", "drivers"};
+
+// The serialiser's own text of one entry, moved `indent` blanks to the
+// right: a JSON text holds a line break only between its tokens.
+void appendIndented(std::string& out, const json& entry, const std::string& indent) {
+  const std::string text = entry.dump(2, ' ', false, json::error_handler_t::replace);
+  out += indent;
+  std::size_t from = 0;
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', from)) {
+    out.append(text, from, at + 1 - from);
+    out += indent;
+    from = at + 1;
+  }
+  out.append(text, from, std::string::npos);
+}
+
+}  // namespace
+
+json inventoryToJson(const Inventory& inventory) {
+  json document = objectWithRoom(std::size(kLists));
+  for (const char* list : kLists) {
+    json entries = json::array();
+    forEachEntry(inventory, list, [&](json entry) { entries.push_back(std::move(entry)); });
+    document[list] = std::move(entries);
+  }
   return document;
+}
+
+std::string inventoryJsonText(const Inventory& inventory) {
+  std::string out = "{\n";
+  for (std::size_t i = 0; i < std::size(kLists); ++i) {
+    out += std::string("  \"") + kLists[i] + "\": [";
+    bool first = true;
+    forEachEntry(inventory, kLists[i], [&](const json& entry) {
+      out += first ? "\n" : ",\n";
+      first = false;
+      appendIndented(out, entry, "    ");
+    });
+    out += first ? "]" : "\n  ]";
+    out += i + 1 < std::size(kLists) ? ",\n" : "\n";
+  }
+  out += "}";
+  return out;
 }
 
 }  // namespace dsnconf

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "dsn/inventory.h"
 
@@ -13,5 +14,10 @@ nlohmann::ordered_json valueToJson(const RegistryValue& value);
 
 // dataSources, unreadableEntries, tracing and drivers, places in walk order.
 nlohmann::ordered_json inventoryToJson(const Inventory& inventory);
+
+// The same document as `inventoryToJson(inventory).dump(2)` writes it, made
+// one entry at a time: the tree of ten thousand data sources would take
+// several times the memory and time of the text.
+std::string inventoryJsonText(const Inventory& inventory);
 
 }  // namespace dsnconf

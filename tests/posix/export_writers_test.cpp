@@ -231,5 +231,17 @@ TEST(InventoryJson, PlacesEntriesTracingAndDrivers) {
   EXPECT_EQ(empty.dump(), R"({"dataSources":[],"unreadableEntries":[],"tracing":[],"drivers":[]})");
 }
 
+// The text export writes is made entry by entry; it must be the very text
+// the library writes for the whole document.
+TEST(InventoryJson, TheTextIsTheWholeDocumentsDump) {
+  Inventory withEmptyLists = sampleInventory();
+  for (PlaceInventory& place : withEmptyLists.places) place.unreadableEntries.clear();
+  const Inventory inventories[] = {sampleInventory(), Inventory{}, withEmptyLists};
+  for (const Inventory& inventory : inventories) {
+    const std::string text = inventoryJsonText(inventory);
+    EXPECT_EQ(text, inventoryToJson(inventory).dump(2)) << text;
+  }
+}
+
 }  // namespace
 }  // namespace dsnconf::test
