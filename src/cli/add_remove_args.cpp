@@ -9,6 +9,7 @@
 #include "cli/output.h"
 #include "commands/commands.h"
 #include "dsn/inventory.h"
+#include "dsn/registry.h"
 
 namespace dsnconf {
 namespace {

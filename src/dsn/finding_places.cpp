@@ -1,5 +1,6 @@
 #include "dsn/finding_places.h"
 
+#include "dsn/registry.h"
 #include "dsn/target.h"
 
 namespace dsnconf::findings {
@@ -11,38 +12,27 @@ constexpr const char* kInvalidDsnCharacters = "[]{}(),;?*=!@\\";
 
 bool holdsName(const PlaceInventory& place, const std::string& name) {
   for (const FamilyDataSource& dataSource : place.dataSources) {
-    if (sameName(dataSource.name, name)) return true;
+    if (sameRegistryName(dataSource.name, name)) return true;
   }
   for (const std::string& other : place.otherEntries) {
-    if (sameName(other, name)) return true;
+    if (sameRegistryName(other, name)) return true;
   }
   for (const UnreadableEntry& entry : place.unreadableEntries) {
-    if (sameName(entry.name, name)) return true;
+    if (sameRegistryName(entry.name, name)) return true;
   }
   for (const UnlistedKey& key : place.unlistedKeys) {
-    if (sameName(key.name, name)) return true;
+    if (sameRegistryName(key.name, name)) return true;
   }
   return false;
 }
 
 }  // namespace
 
-std::string foldCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 std::unordered_set<std::string> foldedNames(const PlaceInventory& place) {
   std::unordered_set<std::string> names;
   for (const FamilyDataSource& dataSource : place.dataSources)
-    names.insert(foldCase(dataSource.name));
+    names.insert(foldRegistryName(dataSource.name));
   return names;
-}
-
-bool sameName(const std::string& a, const std::string& b) {
-  return foldCase(a) == foldCase(b);
 }
 
 const char* versionWord(const std::string& driver) {

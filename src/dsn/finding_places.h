@@ -12,10 +12,6 @@
 
 namespace dsnconf::findings {
 
-// Registry names and Windows paths compare without regard to ASCII case.
-std::string foldCase(std::string text);
-bool sameName(const std::string& a, const std::string& b);
-
 // "GEN1", "GEN2" or "GEN3" for a family driver name.
 const char* versionWord(const std::string& driver);
 bool isEarlierDriver(const std::string& driver);

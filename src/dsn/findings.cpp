@@ -1,6 +1,7 @@
 #include "dsn/findings.h"
 
 #include "dsn/finding_places.h"
+#include "dsn/registry.h"
 #include "dsn/target.h"
 
 namespace dsnconf {
@@ -77,7 +78,8 @@ void findDriverFileMismatch(const Configuration& configuration, Findings& findin
       const std::vector<std::string> files = registeredFiles(views, dataSource.driver);
       if (files.empty()) continue;
       bool matches = false;
-      for (const std::string& file : files) matches = matches || sameName(file, driver->text());
+      for (const std::string& file : files)
+        matches = matches || sameRegistryName(file, driver->text());
       if (matches) continue;
       Finding finding =
           dataSourceFinding("driver-file-mismatch", Severity::Warning, place, dataSource);
@@ -98,7 +100,7 @@ std::optional<std::string> driverOfFile(const Inventory& inventory, const std::s
   for (const PlaceInventory* view : machineViews(inventory)) {
     for (const DriverRegistration& registration : view->registrations) {
       const std::optional<std::string> registered = registration.driverFile();
-      if (registration.hasKey && registered && sameName(*registered, file)) {
+      if (registration.hasKey && registered && sameRegistryName(*registered, file)) {
         return registration.driver;
       }
     }
@@ -155,7 +157,7 @@ void findShadowed(const Configuration& configuration, Findings& findings) {
     views.emplace_back(view, foldedNames(*view));
   }
   for (const FamilyDataSource& dataSource : user->dataSources) {
-    const std::string name = foldCase(dataSource.name);
+    const std::string name = foldRegistryName(dataSource.name);
     for (const auto& [view, names] : views) {
       if (names.count(name) == 0) continue;
       Finding finding = dataSourceFinding("shadowed", Severity::Info, *user, dataSource);

@@ -22,14 +22,6 @@ constexpr DWORD kMaxKeyName = 256;
 // Where a value's data is read first; larger data is read again whole.
 constexpr DWORD kFirstDataBuffer = 1024;
 
-// Registry names compare without regard to ASCII case.
-std::string foldCase(std::string name) {
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return name;
-}
-
 const char* rootName(HKEY root) {
   return root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
@@ -111,7 +103,7 @@ class PlaceReader {
     status = readValues(list.get(), path, entries);
     if (status != ERROR_SUCCESS) return status;
     for (RegistryValue& entry : entries) {
-      listedNames_.insert(foldCase(entry.name));
+      listedNames_.insert(foldRegistryName(entry.name));
       if (const std::optional<EntryProblem> problem = entryProblem(entry)) {
         result_.unreadableEntries.push_back(
             {std::move(entry.name), entry.type, std::move(entry.data), *problem});
@@ -156,7 +148,8 @@ class PlaceReader {
       if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
       if (status != ERROR_SUCCESS) return fail(status, kOdbcIniPath);
       const std::string subkey(name, length);
-      if (isOdbcIniSpecialKey(subkey) || listedNames_.count(foldCase(subkey)) != 0) continue;
+      if (isOdbcIniSpecialKey(subkey) || listedNames_.count(foldRegistryName(subkey)) != 0)
+        continue;
       UnlistedKey unlisted{subkey, std::nullopt};
       std::optional<RegistryValue> driver;
       status = readNamedValue(odbcIni.get(), subkey.c_str(), "Driver",
@@ -275,16 +268,16 @@ std::string RegistryValue::text() const {
 }
 
 const RegistryValue* FamilyDataSource::property(const char* name) const {
-  const std::string wanted = foldCase(name);
+  const std::string wanted = foldRegistryName(name);
   for (const RegistryValue& value : properties) {
-    if (foldCase(value.name) == wanted) return &value;
+    if (foldRegistryName(value.name) == wanted) return &value;
   }
   return nullptr;
 }
 
 std::optional<std::string> DriverRegistration::driverFile() const {
   for (const RegistryValue& value : values) {
-    if (foldCase(value.name) == "driver" && value.type == REG_SZ) return value.text();
+    if (foldRegistryName(value.name) == "driver" && value.type == REG_SZ) return value.text();
   }
   return std::nullopt;
 }
@@ -297,9 +290,9 @@ const PlaceInventory* Inventory::find(const Place& place) const {
 }
 
 bool isOdbcIniSpecialKey(const std::string& name) {
-  const std::string folded = foldCase(name);
-  return folded == foldCase(kDataSourceListName) || folded == foldCase(kTraceKeyName) ||
-         folded == foldCase(kFileDsnKeyName);
+  const std::string folded = foldRegistryName(name);
+  return folded == foldRegistryName(kDataSourceListName) ||
+         folded == foldRegistryName(kTraceKeyName) || folded == foldRegistryName(kFileDsnKeyName);
 }
 
 void printInventoryFailure(const InventoryFailure& failure) {

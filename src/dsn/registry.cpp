@@ -52,6 +52,17 @@ std::int32_t walkValues(HKEY key, ValueVisitor visitor, void* context, Advance a
 
 }  // namespace
 
+std::string foldRegistryName(std::string name) {
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return name;
+}
+
+bool sameRegistryName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && foldRegistryName(a) == foldRegistryName(b);
+}
+
 bool openDsnKey(const char* name, RegKeyHolder& key) {
   const std::string subKey = std::string(kOdbcIniPath) + "\\" + name;
   for (const RegistryPlace& place : kDataSourcePlaces) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "win32.h"
 
@@ -57,6 +58,10 @@ extern const RegistryPlace kDataSourcePlaces[3];
 // or name does not fit is reported and passed over.
 constexpr std::size_t kValueNameBuffer = 1024;
 constexpr std::size_t kValueDataBuffer = 1024;
+
+// Registry names compare without regard to ASCII case: the name as compared.
+std::string foldRegistryName(std::string name);
+bool sameRegistryName(const std::string& a, const std::string& b);
 
 // Opens the data source's key with full access: current user, then the
 // 64-bit machine view, then the 32-bit one. On false two lines are printed.

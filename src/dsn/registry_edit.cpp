@@ -9,10 +9,6 @@ namespace {
 // Windows' longest key name, with its terminator.
 constexpr DWORD kKeyNameBuffer = 256;
 
-char foldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
 const Place& machineViewPlace(MachineView view) {
@@ -46,14 +42,6 @@ void printDsnChangeFailure(const char* doing, const Place& place, const std::str
   printLine("*** Got error code " + std::to_string(status) + " while " + doing + " the " +
             placeDsnLabel(place, name) + " ***");
   if (status == ERROR_ACCESS_DENIED && place.scope == Scope::System) printAdministratorHint();
-}
-
-bool sameRegistryName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-  }
-  return true;
 }
 
 std::string dsnKeyPath(const std::string& name) {

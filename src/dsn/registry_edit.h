@@ -41,9 +41,6 @@ void printDsnLookupFailure(const Place& place, const std::string& name, LSTATUS 
 void printDsnChangeFailure(const char* doing, const Place& place, const std::string& name,
                            LSTATUS status);
 
-// Registry names compare without regard to ASCII case.
-bool sameRegistryName(const std::string& a, const std::string& b);
-
 // "SOFTWARE\ODBC\ODBC.INI\<name>".
 std::string dsnKeyPath(const std::string& name);
 
