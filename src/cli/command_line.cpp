@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cli/output.h"
+#include "base/output.h"
 
 namespace dsnconf {
 namespace {

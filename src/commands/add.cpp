@@ -6,15 +6,29 @@
 // at worst a key no list names. A failure takes back what the run made in
 // every place.
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
+#include "cli/dsn_args.h"
 #include "commands/commands.h"
-#include "dsn/registry.h"
+#include "dsn/family.h"
+#include "dsn/key_writes.h"
+#include "dsn/odbc_ini.h"
 
 namespace dsnconf {
 namespace {
+
+struct AddRequest {
+  PlaceChoice places;
+  std::string name;
+  DriverVersion version = GEN3;
+  // Names and values in the order given; neither "Driver" nor a name twice.
+  std::vector<std::pair<std::string, std::string>> properties;
+};
 
 // A place to create the data source in, and the machine view whose driver
 // registration it uses: its own view, or for the user's tree the view chosen.
@@ -32,10 +46,6 @@ struct Creation {
   CreatedKeys keys;
   bool listed = false;
 };
-
-const char* viewBits(const Place& view) {
-  return view.view == MachineView::Bit64 ? "64" : "32";
-}
 
 void printUnusable(const char* driver, const Place& view, Registration state,
                    const std::string& name) {
@@ -75,32 +85,17 @@ LSTATUS readRegistration(const Place& view, const char* driver, Registration& st
                          std::string& file) {
   state = Registration::Missing;
   RegKeyHolder key;
+  bool found = false;
   const std::string path = std::string(kOdbcInstPath) + "\\" + driver;
-  LSTATUS status =
-      RegOpenKeyExA(view.root, path.c_str(), 0, KEY_QUERY_VALUE | view.viewFlag, key.receive());
-  if (status != ERROR_SUCCESS) {
-    key.clearAfterFailure();
-    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
-  }
+  LSTATUS status = openKeyIfPresent(view.root, path, KEY_QUERY_VALUE | view.viewFlag, key, found);
+  if (status != ERROR_SUCCESS || !found) return status;
   state = Registration::WithoutDriverFile;
-  DWORD type = REG_NONE;
-  DWORD size = 0;
-  status = RegQueryValueExA(key.get(), "Driver", nullptr, &type, nullptr, &size);
-  std::vector<BYTE> data;
-  while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
-    data.resize(size + 1);
-    DWORD length = static_cast<DWORD>(data.size());
-    status = RegQueryValueExA(key.get(), "Driver", nullptr, &type, data.data(), &length);
-    if (status == ERROR_SUCCESS) {
-      if (type != REG_SZ) return ERROR_SUCCESS;
-      file.assign(reinterpret_cast<const char*>(data.data()), length);
-      file = file.substr(0, file.find('\0'));
-      state = Registration::Usable;
-      return ERROR_SUCCESS;
-    }
-    size = length;
-  }
-  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+  RegistryValue value;
+  status = readWholeValue(key.get(), "Driver", value, found);
+  if (status != ERROR_SUCCESS || !found || value.type != REG_SZ) return status;
+  file = value.text();
+  state = Registration::Usable;
+  return ERROR_SUCCESS;
 }
 
 // Reads the registration of `view` into the destination; false once a line
@@ -146,28 +141,27 @@ bool useUserRegistration(Destination& destination, MachineView chosen, const cha
 
 bool isFree(const Place& place, const std::string& name) {
   bool hasKey = false;
-  ListEntry entry;
+  std::optional<RegistryValue> entry;
   LSTATUS status = dsnKeyExists(place, name, hasKey);
   if (status == ERROR_SUCCESS) status = readListEntry(place, name, entry);
   if (status != ERROR_SUCCESS) {
     printDsnLookupFailure(place, name, status);
     return false;
   }
-  if (!hasKey && !entry.found) return true;
+  if (!hasKey && !entry) return true;
   printExists(place, name);
   return false;
 }
 
 bool planDestinations(const AddRequest& request, std::vector<Destination>& destinations) {
   const char* driver = kDriverNames[request.version];
-  const std::string& name = request.dsn.name;
-  for (const Place* place : chosenPlaces(request.dsn.places)) {
+  const std::string& name = request.name;
+  for (const Place* place : chosenPlaces(request.places)) {
     Destination destination;
     destination.place = place;
-    const bool usable =
-        place->scope == Scope::User
-            ? useUserRegistration(destination, request.dsn.places.view, driver, name)
-            : useRegistration(destination, *place, driver, name);
+    const bool usable = place->scope == Scope::User
+                            ? useUserRegistration(destination, request.places.view, driver, name)
+                            : useRegistration(destination, *place, driver, name);
     if (!usable || !isFree(*place, name)) return false;
     destinations.push_back(destination);
   }
@@ -192,7 +186,7 @@ LSTATUS openForValues(const Place& place, const std::string& path, RegKeyHolder&
 LSTATUS create(const Destination& destination, const AddRequest& request, Creation& creation,
                bool& taken) {
   const Place& place = *destination.place;
-  const std::string& name = request.dsn.name;
+  const std::string& name = request.name;
   bool created = false;
   LSTATUS status = creation.keys.create(dsnKeyPath(name), created);
   if (status != ERROR_SUCCESS) return status;
@@ -234,10 +228,8 @@ void undoAll(std::vector<Creation>& creations, const std::string& name) {
   }
 }
 
-}  // namespace
-
-int cmdAdd(const AddRequest& request) {
-  const std::string& name = request.dsn.name;
+int addDataSource(const AddRequest& request) {
+  const std::string& name = request.name;
   std::vector<Destination> destinations;
   if (!planDestinations(request, destinations)) return 1;
 
@@ -260,6 +252,42 @@ int cmdAdd(const AddRequest& request) {
     printCreated(destination, name, kDriverNames[request.version]);
   }
   return 0;
+}
+
+void readProperty(const char* argument, AddRequest& request) {
+  const char* separator = std::strchr(argument, '=');
+  if (!separator || separator == argument) {
+    usageError(std::string("*** Invalid property specified: ") + argument +
+                   " (expected <property>=<value>) ***",
+               UsageScreen::Add);
+  }
+  const std::string name(argument, separator);
+  if (sameRegistryName(name, "Driver")) {
+    usageError("*** " + name + " cannot be given: add writes it from the driver's registration ***",
+               UsageScreen::Add);
+  }
+  for (const auto& given : request.properties) {
+    if (sameRegistryName(given.first, name)) {
+      usageError("*** Property " + name + " is given more than once ***", UsageScreen::Add);
+    }
+  }
+  request.properties.emplace_back(name, separator + 1);
+}
+
+}  // namespace
+
+int runAdd(ArgCursor& cursor) {
+  checkHelpRequest(cursor.peek(), UsageScreen::Add);
+  AddRequest request;
+  readPlaces(cursor, request.places, "add", UsageScreen::Add);
+  request.name = readDsnName(cursor, UsageScreen::Add);
+  // A word without '=' right after the name is the driver version.
+  const char* version = cursor.peek();
+  if (version && !std::strchr(version, '=')) {
+    request.version = parseDriverVersion(cursor.next(), UsageScreen::Add);
+  }
+  while (const char* property = cursor.next()) readProperty(property, request);
+  return addDataSource(request);
 }
 
 }  // namespace dsnconf

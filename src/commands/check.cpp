@@ -4,10 +4,12 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
 #include "commands/commands.h"
 #include "dsn/file_dsns.h"
 #include "dsn/findings.h"
+#include "dsn/inventory_json.h"
 #include "dsn/value_text.h"
 
 namespace dsnconf {
@@ -65,21 +67,15 @@ nlohmann::ordered_json optionalJson(const std::optional<std::string>& value) {
 }
 
 nlohmann::ordered_json findingJson(const Finding& finding) {
-  nlohmann::ordered_json view = nullptr;
-  std::string scope = "file";
-  if (finding.place) {
-    scope = finding.place->scope == Scope::User ? "user" : "system";
-    if (finding.place->view == MachineView::Bit64) view = 64;
-    if (finding.place->view == MachineView::Bit32) view = 32;
-  }
-  return {{"id", finding.id},
-          {"severity", severityName(finding.severity)},
-          {"scope", scope},
-          {"view", view},
-          {"dsn", optionalJson(finding.dsn)},
-          {"driver", optionalJson(finding.driver)},
-          {"message", codePageToUtf8(finding.message)},
-          {"fix", optionalJson(finding.fix)}};
+  nlohmann::ordered_json object;
+  object["id"] = finding.id;
+  object["severity"] = severityName(finding.severity);
+  addPlaceJson(object, finding.place);
+  object["dsn"] = optionalJson(finding.dsn);
+  object["driver"] = optionalJson(finding.driver);
+  object["message"] = codePageToUtf8(finding.message);
+  object["fix"] = optionalJson(finding.fix);
+  return object;
 }
 
 std::string plural(int count, const char* word) {
@@ -103,9 +99,10 @@ void printFindingsJson(const std::vector<Finding>& findings, const Counts& count
   printLine(document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
 }
 
-}  // namespace
+// "/json" and one character more, so that a longer word is not taken for it.
+constexpr std::size_t kCheckOptionBuffer = 7;
 
-int cmdCheck(bool json) {
+int checkConfiguration(bool json) {
   Configuration configuration;
   InventoryFailure failure;
   const LSTATUS status = readInventory(configuration.inventory, failure);
@@ -122,6 +119,27 @@ int cmdCheck(bool json) {
     printFindings(findings, counts);
   }
   return counts.errors + counts.warnings > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int runCheck(ArgCursor& cursor) {
+  checkHelpRequest(cursor.peek(), UsageScreen::Check);
+  bool json = false;
+  if (cursor.remaining() > 0) {
+    char option[kCheckOptionBuffer];
+    normaliseKeyword(cursor.next(), option);
+    if (!equalsKeyword(option, "/json")) {
+      usageError(std::string("*** Invalid check option specified: ") + cursor.current() + " ***",
+                 UsageScreen::Check);
+    }
+    json = true;
+  }
+  if (cursor.remaining() > 0) {
+    usageError(std::string("*** Unexpected argument: ") + cursor.next() + " ***",
+               UsageScreen::Check);
+  }
+  return checkConfiguration(json);
 }
 
 }  // namespace dsnconf

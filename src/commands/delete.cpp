@@ -1,10 +1,12 @@
 // delete: removes one property of a data source or a file data source.
 #include <string>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
+#include "cli/dsn_args.h"
 #include "commands/commands.h"
-#include "dsn/installer.h"
-#include "dsn/registry.h"
+#include "dsn/odbc_ini.h"
+#include "platform/odbc_installer.h"
 
 namespace dsnconf {
 namespace {
@@ -22,9 +24,7 @@ void printDeleteResult(const char* property, int result) {
   }
 }
 
-}  // namespace
-
-int cmdDelete(const DsnTarget& target, const char* property) {
+int deleteProperty(const DsnTarget& target, const char* property) {
   int result = 0;
   if (target.kind == DsnKind::File) {
     result = deleteFileValue(target.name, property);
@@ -36,6 +36,17 @@ int cmdDelete(const DsnTarget& target, const char* property) {
   }
   printDeleteResult(property, result);
   return result;
+}
+
+}  // namespace
+
+int runDelete(ArgCursor& cursor) {
+  checkHelpRequest(cursor.peek(), UsageScreen::Delete);
+  DsnTarget target;
+  readSingleTarget(cursor, target, UsageScreen::Delete);
+  if (cursor.remaining() < 1) notEnoughArguments(UsageScreen::Delete);
+  const char* property = cursor.next();
+  return deleteProperty(target, property);
 }
 
 }  // namespace dsnconf

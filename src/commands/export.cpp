@@ -4,15 +4,18 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
 #include "commands/commands.h"
 #include "dsn/inventory.h"
 #include "dsn/inventory_json.h"
 #include "dsn/reg_file_writer.h"
-#include "export_output.h"
+#include "platform/export_output.h"
 
 namespace dsnconf {
 namespace {
+
+enum class ExportFormat { Json, Reg };
 
 std::size_t countDataSources(const Inventory& inventory) {
   std::size_t count = 0;
@@ -79,9 +82,9 @@ int writeStandardOutput(ExportFormat format, const std::string& bytes) {
   return written ? 0 : 1;
 }
 
-}  // namespace
-
-int cmdExport(ExportFormat format, const char* file, bool replace) {
+// Writes the family's configuration to standard output (file null) or to
+// the file, replacing an existing one only with `replace`.
+int exportConfiguration(ExportFormat format, const char* file, bool replace) {
   Inventory inventory;
   InventoryFailure failure;
   if (readInventory(inventory, failure) != ERROR_SUCCESS) {
@@ -91,6 +94,64 @@ int cmdExport(ExportFormat format, const char* file, bool replace) {
   const std::string bytes = documentBytes(format, inventory);
   if (!file) return writeStandardOutput(format, bytes);
   return writeFile(file, replace, bytes, countDataSources(inventory));
+}
+
+// Longer than every keyword of the command, so that a longer word cut to
+// the buffer never equals one.
+constexpr std::size_t kExportWordBuffer = 8;
+
+bool isFormatWord(const char* normalised) {
+  return equalsKeyword(normalised, "/json") || equalsKeyword(normalised, "/reg");
+}
+
+ExportFormat readFormat(ArgCursor& cursor) {
+  char word[kExportWordBuffer];
+  normaliseKeyword(cursor.next(), word);
+  if (equalsKeyword(word, "/json")) return ExportFormat::Json;
+  if (equalsKeyword(word, "/reg")) return ExportFormat::Reg;
+  usageError(std::string("*** Invalid export format specified: ") + cursor.current() + " ***",
+             UsageScreen::Export);
+}
+
+// The file name, refusing the words that belong elsewhere on the line.
+const char* readFileName(ArgCursor& cursor) {
+  const char* file = cursor.next();
+  char word[kExportWordBuffer];
+  normaliseKeyword(file, word);
+  if (isFormatWord(word)) {
+    usageError("*** Only one export format may be given ***", UsageScreen::Export);
+  }
+  if (equalsKeyword(word, "/y")) {
+    usageError("*** /y must follow the file name ***", UsageScreen::Export);
+  }
+  if (*file == '\0') usageError("*** The file name is empty ***", UsageScreen::Export);
+  return file;
+}
+
+}  // namespace
+
+int runExport(ArgCursor& cursor) {
+  if (cursor.remaining() < 1) notEnoughArguments(UsageScreen::Export);
+  checkHelpRequest(cursor.peek(), UsageScreen::Export);
+  const ExportFormat format = readFormat(cursor);
+  if (cursor.remaining() == 0) return exportConfiguration(format, nullptr, false);
+
+  const char* file = readFileName(cursor);
+  bool replace = false;
+  if (cursor.remaining() > 0) {
+    char word[kExportWordBuffer];
+    normaliseKeyword(cursor.next(), word);
+    if (!equalsKeyword(word, "/y")) {
+      usageError(std::string("*** Unexpected argument: ") + cursor.current() + " ***",
+                 UsageScreen::Export);
+    }
+    replace = true;
+  }
+  if (cursor.remaining() > 0) {
+    usageError(std::string("*** Unexpected argument: ") + cursor.next() + " ***",
+               UsageScreen::Export);
+  }
+  return exportConfiguration(format, file, replace);
 }
 
 }  // namespace dsnconf

@@ -4,10 +4,13 @@
 #include <cstring>
 #include <string>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
+#include "cli/dsn_args.h"
 #include "commands/commands.h"
-#include "dsn/installer.h"
-#include "dsn/registry.h"
+#include "dsn/family.h"
+#include "dsn/odbc_ini.h"
+#include "platform/odbc_installer.h"
 
 namespace dsnconf {
 namespace {
@@ -29,9 +32,9 @@ std::int32_t updateDsnDriverName(HKEY listKey, const char* dsnName, const char* 
   return 0;
 }
 
-bool openDataSourceList(const RegistryPlace& place, RegKeyHolder& listKey) {
-  if (RegOpenKeyExA(place.root, kDataSourceListPath, 0, place.access, listKey.receive()) ==
-      ERROR_SUCCESS) {
+bool openDataSourceList(const Place& place, RegKeyHolder& listKey) {
+  if (RegOpenKeyExA(place.root, kDataSourceListPath, 0, KEY_ALL_ACCESS | place.viewFlag,
+                    listKey.receive()) == ERROR_SUCCESS) {
     return true;
   }
   listKey.clearAfterFailure();
@@ -59,9 +62,9 @@ int renameFileDsn(const char* path, const char* newDriver) {
 // The first list that holds the data source's entry decides, whatever driver
 // the entry names.
 int renameRegistryDsn(const char* dsnName, const char* newDriver) {
-  for (const RegistryPlace& place : kDataSourcePlaces) {
+  for (const Place* place : kLookupPlaces) {
     RegKeyHolder listKey;
-    if (!openDataSourceList(place, listKey)) continue;
+    if (!openDataSourceList(*place, listKey)) continue;
     char driver[kDriverNameBuffer];
     DWORD size = sizeof driver;
     if (RegGetValueA(listKey.get(), nullptr, dsnName, RRF_RT_REG_SZ, nullptr, driver, &size) !=
@@ -75,9 +78,9 @@ int renameRegistryDsn(const char* dsnName, const char* newDriver) {
 }
 
 int renameAllDsns(const char* newDriver) {
-  for (const RegistryPlace& place : kDataSourcePlaces) {
+  for (const Place* place : kLookupPlaces) {
     RegKeyHolder listKey;
-    if (!openDataSourceList(place, listKey)) continue;
+    if (!openDataSourceList(*place, listKey)) continue;
     const std::int32_t result =
         enumerateValues(listKey.get(), updateDsnDriverName, const_cast<char*>(newDriver));
     if (result != 0) return result;
@@ -85,9 +88,7 @@ int renameAllDsns(const char* newDriver) {
   return 0;
 }
 
-}  // namespace
-
-int cmdName(const DsnTarget& target, DriverVersion version) {
+int renameTarget(const DsnTarget& target, DriverVersion version) {
   const char* newDriver = kDriverNames[version];
   switch (target.kind) {
     case DsnKind::File:
@@ -98,6 +99,21 @@ int cmdName(const DsnTarget& target, DriverVersion version) {
       return renameAllDsns(newDriver);
   }
   return 1;
+}
+
+}  // namespace
+
+int runName(ArgCursor& cursor) {
+  checkHelpRequest(cursor.peek(), UsageScreen::Name);
+  DsnTarget target;
+  readTarget(cursor, target, UsageScreen::Name);
+  if (cursor.remaining() < 1) {
+    // Unlike the other commands, no usage screen follows.
+    printNotEnoughArguments();
+    return 1;
+  }
+  const DriverVersion version = parseDriverVersion(cursor.next(), UsageScreen::Name);
+  return renameTarget(target, version);
 }
 
 }  // namespace dsnconf

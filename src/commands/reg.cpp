@@ -5,15 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
+#include "cli/dsn_args.h"
 #include "commands/commands.h"
-#include "dsn/registry.h"
+#include "dsn/family.h"
+#include "dsn/odbc_ini.h"
 
 namespace dsnconf {
 namespace {
 
-constexpr const char* kDriverListName = "ODBC Drivers";
 constexpr const char* kInstalled = "Installed";
+constexpr std::size_t kRegActionBuffer = 10;
 
 // Copies one value with its own type and its whole data: a registration whose
 // REG_DWORD or REG_MULTI_SZ values became strings would no longer load.
@@ -136,10 +139,8 @@ int unregisterDriver(const Pass& pass, HKEY driverRoot, HKEY driverList) {
   return 0;
 }
 
-int regOneView(DriverVersion version, bool add, bool view64) {
-  const Pass pass = {kDriverNames[version], kDriverNames[GEN3],
-                     static_cast<REGSAM>(view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY),
-                     view64 ? "64" : "32"};
+int regOneView(DriverVersion version, bool add, const Place& view) {
+  const Pass pass = {kDriverNames[version], kDriverNames[GEN3], view.viewFlag, viewBits(view)};
   RegKeyHolder driverRoot;
   LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOdbcInstPath, 0, pass.view | KEY_ALL_ACCESS,
                                  driverRoot.receive());
@@ -158,14 +159,36 @@ int regOneView(DriverVersion version, bool add, bool view64) {
              : unregisterDriver(pass, driverRoot.get(), driverList.get());
 }
 
+// The 32-bit view first, then on 64-bit Windows the 64-bit one.
+int regViews(DriverVersion version, bool add) {
+  const int result32 = regOneView(version, add, kSystem32Place);
+  const int result64 = hasTwoMachineViews() ? regOneView(version, add, kSystem64Place) : 0;
+  return result32 != 0 ? result32 : result64;
+}
+
 }  // namespace
 
-int cmdReg(DriverVersion version, bool add) {
-  BOOL wow64 = FALSE;
-  IsWow64Process(GetCurrentProcess(), &wow64);
-  const int result32 = regOneView(version, add, false);
-  const int result64 = wow64 ? regOneView(version, add, true) : 0;
-  return result32 != 0 ? result32 : result64;
+int runReg(ArgCursor& cursor) {
+  checkHelpRequest(cursor.peek(), UsageScreen::Reg);
+  if (cursor.remaining() < 2) notEnoughArguments(UsageScreen::Reg);
+
+  char action[kRegActionBuffer];
+  normaliseKeyword(cursor.next(), action);
+  bool add = false;
+  if (equalsKeyword(action, "/add")) {
+    add = true;
+  } else if (!equalsKeyword(action, "/del")) {
+    usageError(std::string("*** Invalid reg command specified: ") + cursor.current() + " ***",
+               UsageScreen::Reg);
+  }
+
+  const DriverVersion version = parseDriverVersion(cursor.next(), UsageScreen::Reg);
+  if (version == GEN3) {
+    usageError(std::string("*** Registration or unregistration of '") + kDriverNames[GEN3] +
+                   "' not allowed ***",
+               UsageScreen::Reg);
+  }
+  return regViews(version, add);
 }
 
 }  // namespace dsnconf

@@ -2,15 +2,24 @@
 // a data source whose list entry names a driver of the family is removed: its
 // list entry first, then its key with everything below it, so that a run
 // stopped between the two leaves at worst a key that no list names.
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
+#include "cli/dsn_args.h"
 #include "commands/commands.h"
-#include "dsn/registry.h"
+#include "dsn/key_writes.h"
+#include "dsn/odbc_ini.h"
 
 namespace dsnconf {
 namespace {
+
+struct DsnRequest {
+  PlaceChoice places;
+  std::string name;
+};
 
 enum class Standing { Absent, Family, OtherDriver, Unlisted };
 
@@ -19,7 +28,7 @@ struct Holding {
   const Place* place = nullptr;
   Standing standing = Standing::Absent;
   bool hasKey = false;
-  ListEntry entry;
+  std::optional<RegistryValue> entry;
 };
 
 void printNotFound(const DsnRequest& request) {
@@ -30,8 +39,8 @@ void printNotTheFamilys(const Holding& holding, const std::string& name) {
   const std::string label = "*** The " + placeDsnLabel(*holding.place, name);
   if (holding.standing == Standing::Unlisted) {
     printLine(label + " is not listed in ODBC Data Sources: nothing was removed ***");
-  } else if (holding.entry.type == REG_SZ) {
-    printLine(label + " uses '" + holding.entry.text() +
+  } else if (holding.entry->type == REG_SZ) {
+    printLine(label + " uses '" + holding.entry->text() +
               "', not an Ivorel driver: nothing was removed ***");
   } else {
     printLine(label + " is not listed with an Ivorel driver: nothing was removed ***");
@@ -52,9 +61,8 @@ LSTATUS lookUp(const Place& place, const std::string& name, Holding& holding) {
   LSTATUS status = readListEntry(place, name, holding.entry);
   if (status == ERROR_SUCCESS) status = dsnKeyExists(place, name, holding.hasKey);
   if (status != ERROR_SUCCESS) return status;
-  if (holding.entry.found) {
-    const bool family =
-        holding.entry.type == REG_SZ && isKnownDriverName(holding.entry.text().c_str());
+  if (holding.entry) {
+    const bool family = readEntry(*holding.entry).namesFamilyDriver;
     holding.standing = family ? Standing::Family : Standing::OtherDriver;
   } else if (holding.hasKey) {
     holding.standing = Standing::Unlisted;
@@ -78,15 +86,13 @@ LSTATUS removeFrom(const Holding& holding, const std::string& name) {
   if (status != ERROR_SUCCESS || !holding.hasKey) return status;
   status = deleteKeyTree(place.root, dsnKeyPath(name), place.viewFlag);
   if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-  const std::string& data = holding.entry.data;
-  RegSetValueExA(list.get(), name.c_str(), 0, holding.entry.type,
+  const std::string& data = holding.entry->data;
+  RegSetValueExA(list.get(), name.c_str(), 0, holding.entry->type,
                  reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
   return status;
 }
 
-}  // namespace
-
-int cmdRemove(const DsnRequest& request) {
+int removeDataSource(const DsnRequest& request) {
   // Every place is looked at before anything is removed: a data source that
   // is not demonstrably the family's in one place stops the whole run.
   std::vector<Holding> holdings;
@@ -117,6 +123,20 @@ int cmdRemove(const DsnRequest& request) {
     printRemoved(holding, request.name);
   }
   return 0;
+}
+
+}  // namespace
+
+int runRemove(ArgCursor& cursor) {
+  checkHelpRequest(cursor.peek(), UsageScreen::Remove);
+  DsnRequest request;
+  readPlaces(cursor, request.places, "remove", UsageScreen::Remove);
+  request.name = readDsnName(cursor, UsageScreen::Remove);
+  if (const char* extra = cursor.next()) {
+    usageError(std::string("*** Unexpected argument specified: ") + extra + " ***",
+               UsageScreen::Remove);
+  }
+  return removeDataSource(request);
 }
 
 }  // namespace dsnconf

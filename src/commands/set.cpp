@@ -2,10 +2,12 @@
 #include <cstring>
 #include <string>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
+#include "cli/dsn_args.h"
 #include "commands/commands.h"
-#include "dsn/installer.h"
-#include "dsn/registry.h"
+#include "dsn/odbc_ini.h"
+#include "platform/odbc_installer.h"
 
 namespace dsnconf {
 namespace {
@@ -22,9 +24,7 @@ void printSetResult(const char* property, const char* value, int result) {
   }
 }
 
-}  // namespace
-
-int cmdSet(const DsnTarget& target, const char* property, const char* value) {
+int setProperty(const DsnTarget& target, const char* property, const char* value) {
   int result = 0;
   if (target.kind == DsnKind::File) {
     result = setFileValue(target.name, property, value);
@@ -37,6 +37,18 @@ int cmdSet(const DsnTarget& target, const char* property, const char* value) {
   }
   printSetResult(property, value, result);
   return result;
+}
+
+}  // namespace
+
+int runSet(ArgCursor& cursor) {
+  checkHelpRequest(cursor.peek(), UsageScreen::Set);
+  DsnTarget target;
+  readSingleTarget(cursor, target, UsageScreen::Set);
+  if (cursor.remaining() < 2) notEnoughArguments(UsageScreen::Set);
+  const char* property = cursor.next();
+  const char* value = cursor.next();
+  return setProperty(target, property, value);
 }
 
 }  // namespace dsnconf

@@ -3,16 +3,22 @@
 #include <cstring>
 #include <string>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
 #include "commands/commands.h"
-#include "dsn/registry.h"
+#include "dsn/odbc_ini.h"
 
 namespace dsnconf {
 namespace {
 
+enum class TraceScope : int { BothSystemViews = 0, System64 = 1, System32 = 2, User = 3 };
+
+constexpr std::size_t kTraceWordBuffer = 10;
+
+// The place a scope writes to, and how messages name its level and its
+// applications.
 struct ScopeInfo {
-  HKEY root;
-  REGSAM view;
+  const Place* place;
   const char* level;
   const char* bits;
 };
@@ -20,11 +26,11 @@ struct ScopeInfo {
 ScopeInfo scopeInfo(TraceScope scope) {
   switch (scope) {
     case TraceScope::System64:
-      return {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, "system", "64-bit"};
+      return {&kSystem64Place, "system", "64-bit"};
     case TraceScope::System32:
-      return {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, "system", "32-bit"};
+      return {&kSystem32Place, "system", "32-bit"};
     default:
-      return {HKEY_CURRENT_USER, 0, "user", "all"};
+      return {&kUserPlace, "user", "all"};
   }
 }
 
@@ -43,8 +49,10 @@ void couldNotSetTrace(const ScopeInfo& info) {
 // Opens ODBC.INI under the root in the view, then its ODBC subkey with
 // `odbcAccess`, creating it for writing when it cannot be opened. Prints the
 // failure line.
-bool openTraceKey(HKEY root, REGSAM view, REGSAM odbcAccess, const ScopeInfo& info,
+bool openTraceKey(const Place& place, REGSAM odbcAccess, const ScopeInfo& info,
                   RegKeyHolder& odbcIni, RegKeyHolder& odbc) {
+  const HKEY root = place.root;
+  const REGSAM view = place.viewFlag;
   if (RegOpenKeyExA(root, kOdbcIniPath, 0, view | kOdbcIniAccess, odbcIni.receive()) !=
       ERROR_SUCCESS) {
     odbcIni.clearAfterFailure();
@@ -73,7 +81,7 @@ void couldNotSetTraceFile(const ScopeInfo& info) {
 bool writeUserTraceFile(const char* traceFile, const ScopeInfo& info) {
   RegKeyHolder odbcIni;
   RegKeyHolder odbc;
-  if (!openTraceKey(HKEY_CURRENT_USER, 0, KEY_WRITE, info, odbcIni, odbc)) return false;
+  if (!openTraceKey(kUserPlace, KEY_WRITE, info, odbcIni, odbc)) return false;
   if (setString(odbc.get(), "TraceFile", traceFile) != ERROR_SUCCESS) {
     couldNotSetTraceFile(info);
     return false;
@@ -85,7 +93,7 @@ int traceOneScope(bool on, TraceScope scope, const char* traceFile) {
   const ScopeInfo info = scopeInfo(scope);
   RegKeyHolder odbcIni;
   RegKeyHolder odbc;
-  if (!openTraceKey(info.root, info.view, KEY_ALL_ACCESS, info, odbcIni, odbc)) return 1;
+  if (!openTraceKey(*info.place, KEY_ALL_ACCESS, info, odbcIni, odbc)) return 1;
   if (setString(odbc.get(), "Trace", on ? "1" : "0") != ERROR_SUCCESS) {
     couldNotSetTrace(info);
     return 1;
@@ -105,13 +113,51 @@ int traceOneScope(bool on, TraceScope scope, const char* traceFile) {
   return 0;
 }
 
-}  // namespace
-
-int cmdTrace(bool on, TraceScope scope, const char* traceFile) {
+int traceScopes(bool on, TraceScope scope, const char* traceFile) {
   if (scope != TraceScope::BothSystemViews) return traceOneScope(on, scope, traceFile);
   const int result = traceOneScope(on, TraceScope::System64, traceFile);
   if (result != 0) return result;
   return traceOneScope(on, TraceScope::System32, traceFile);
+}
+
+[[noreturn]] void invalidTraceCommand(const ArgCursor& cursor) {
+  usageError(std::string("*** Invalid trace command specified: ") + cursor.current() + " ***",
+             UsageScreen::Trace);
+}
+
+TraceScope readTraceScope(ArgCursor& cursor) {
+  char level[kTraceWordBuffer];
+  normaliseKeyword(cursor.next(), level);
+  if (equalsKeyword(level, "/user")) return TraceScope::User;
+  if (!equalsKeyword(level, "/system")) invalidTraceCommand(cursor);
+
+  if (cursor.remaining() < 1) notEnoughArguments(UsageScreen::Trace);
+  // The view selectors are compared as typed; anything else is the switch.
+  const char* selector = cursor.next();
+  if (std::strcmp(selector, "/64") == 0) return TraceScope::System64;
+  if (std::strcmp(selector, "/32") == 0) return TraceScope::System32;
+  cursor.stepBack();
+  return TraceScope::BothSystemViews;
+}
+
+}  // namespace
+
+int runTrace(ArgCursor& cursor) {
+  if (cursor.remaining() < 1) notEnoughArguments(UsageScreen::Trace);
+  checkHelpRequest(cursor.peek(), UsageScreen::Trace);
+  const TraceScope scope = readTraceScope(cursor);
+
+  if (cursor.remaining() < 1) notEnoughArguments(UsageScreen::Trace);
+  char onOff[kTraceWordBuffer];
+  normaliseKeyword(cursor.next(), onOff);
+  bool on = false;
+  if (equalsKeyword(onOff, "on")) {
+    on = true;
+  } else if (!equalsKeyword(onOff, "off")) {
+    invalidTraceCommand(cursor);
+  }
+  const char* traceFile = cursor.next();
+  return traceScopes(on, scope, traceFile);
 }
 
 }  // namespace dsnconf

@@ -4,25 +4,16 @@
 #include <cstring>
 #include <string>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "cli/command_line.h"
+#include "cli/dsn_args.h"
 #include "commands/commands.h"
-#include "dsn/installer.h"
-#include "dsn/registry.h"
+#include "dsn/family.h"
+#include "dsn/odbc_ini.h"
+#include "platform/odbc_installer.h"
 
 namespace dsnconf {
 namespace {
-
-struct DataSourceList {
-  HKEY root;
-  REGSAM access;
-  const char* label;
-};
-
-const DataSourceList kDataSourceLists[] = {
-    {HKEY_CURRENT_USER, KEY_READ, "User"},
-    {HKEY_LOCAL_MACHINE, KEY_READ | KEY_WOW64_64KEY, "64-bit System"},
-    {HKEY_LOCAL_MACHINE, KEY_READ | KEY_WOW64_32KEY, "32-bit System"},
-};
 
 // Sized to hold one property and the key list of a file data source.
 constexpr WORD kFileValueBuffer = 1024;
@@ -86,14 +77,14 @@ std::int32_t viewListedDsn(HKEY, const char* dsnName, const char* driverName, vo
 // Every data source of the family in the user list and both machine views;
 // the walk stops at the first failure that is not a missing property.
 int viewAllDsns(const char* property) {
-  for (const DataSourceList& list : kDataSourceLists) {
+  for (const Place* list : kLookupPlaces) {
     RegKeyHolder listKey;
-    if (RegOpenKeyExA(list.root, kDataSourceListPath, 0, list.access, listKey.receive()) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(list->root, kDataSourceListPath, 0, KEY_READ | list->viewFlag,
+                      listKey.receive()) != ERROR_SUCCESS) {
       listKey.clearAfterFailure();
       continue;
     }
-    printLine(std::string("Printing ") + list.label + " DSN properties.");
+    printLine(std::string("Printing ") + list->title + " DSN properties.");
     const std::int32_t result =
         enumerateValues(listKey.get(), viewListedDsn, const_cast<char*>(property));
     if (result != 0) break;
@@ -139,9 +130,7 @@ int viewFileDsn(const char* path, const char* property) {
   return result;
 }
 
-}  // namespace
-
-int cmdView(const DsnTarget& target, const char* property) {
+int viewTarget(const DsnTarget& target, const char* property) {
   switch (target.kind) {
     case DsnKind::Registry:
       return viewRegistryDsn(target.name, property);
@@ -151,6 +140,15 @@ int cmdView(const DsnTarget& target, const char* property) {
       return viewFileDsn(target.name, property);
   }
   return 1;
+}
+
+}  // namespace
+
+int runView(ArgCursor& cursor) {
+  checkHelpRequest(cursor.peek(), UsageScreen::View);
+  DsnTarget target;
+  readTarget(cursor, target, UsageScreen::View);
+  return viewTarget(target, cursor.peek());
 }
 
 }  // namespace dsnconf

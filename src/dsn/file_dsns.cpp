@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "dsn/installer.h"
-#include "dsn/target.h"
+#include "dsn/family.h"
+#include "platform/odbc_installer.h"
 
 namespace dsnconf {
 namespace {

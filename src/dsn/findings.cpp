@@ -1,13 +1,30 @@
 #include "dsn/findings.h"
 
-#include "dsn/finding_places.h"
-#include "dsn/registry.h"
-#include "dsn/target.h"
+#include <unordered_set>
+
+#include "dsn/family.h"
+#include "dsn/repair_hints.h"
 
 namespace dsnconf {
 namespace {
 
-using namespace findings;
+std::string quoted(const std::string& text) {
+  return "'" + text + "'";
+}
+
+// "the 64-bit system view", "either system view" or "the system view".
+std::string viewsText(const Inventory& inventory, const PlaceInventory& place) {
+  if (place.place->scope == Scope::System) return "the " + std::string(place.place->name) + " view";
+  return machineViews(inventory).size() > 1 ? "either system view" : "the system view";
+}
+
+// The names of a place's family data sources, case folded.
+std::unordered_set<std::string> foldedNames(const PlaceInventory& place) {
+  std::unordered_set<std::string> names;
+  for (const FamilyDataSource& dataSource : place.dataSources)
+    names.insert(foldRegistryName(dataSource.name));
+  return names;
+}
 
 Finding dataSourceFinding(const char* id, Severity severity, const PlaceInventory& place,
                           const FamilyDataSource& dataSource) {
@@ -302,11 +319,6 @@ const char* severityName(Severity severity) {
       break;
   }
   return "info";
-}
-
-std::string commandArgument(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t") == std::string::npos) return argument;
-  return "\"" + argument + "\"";
 }
 
 }  // namespace dsnconf

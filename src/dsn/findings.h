@@ -46,8 +46,4 @@ std::vector<Finding> diagnose(const Configuration& configuration);
 // "error", "warning" or "info".
 const char* severityName(Severity severity);
 
-// One argument of a Windows command line: quoted where it holds a blank, a
-// tab or nothing at all.
-std::string commandArgument(const std::string& argument);
-
 }  // namespace dsnconf

@@ -9,27 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "dsn/odbc_ini.h"
 #include "dsn/places.h"
+#include "dsn/reg_read.h"
 #include "win32.h"
 
 namespace dsnconf {
-
-// A value as the ANSI registry calls hand it over: its type and its exact
-// bytes (a string with the terminators it was stored with).
-struct RegistryValue {
-  std::string name;
-  DWORD type = REG_NONE;
-  std::string data;
-
-  // The data up to its first zero byte: what a string value says.
-  std::string text() const;
-};
-
-// Why the walks of `view /all` and `name /all` pass over a list entry.
-enum class EntryProblem {
-  NotAString,  // not REG_SZ: a driver name is a string
-  TooLong,     // its name or data does not fit their 1024-byte buffers
-};
 
 // An entry of a data-source list ("ODBC Data Sources") that the walks skip.
 struct UnreadableEntry {
@@ -112,7 +97,25 @@ void printInventoryFailure(const InventoryFailure& failure);
 // error (an unreadable hive, 1009) stops the reading and is returned.
 LSTATUS readInventory(Inventory& inventory, InventoryFailure& failure);
 
-// The names of the special keys of ODBC.INI that are no data sources.
-bool isOdbcIniSpecialKey(const std::string& name);
+// What the finding rules ask of the inventory.
+
+const DriverRegistration* findRegistration(const PlaceInventory& place, const std::string& driver);
+
+// Registered in a view means its ODBCINST.INI key exists there: the key is
+// what the Driver Manager loads the driver from.
+bool isRegistered(const PlaceInventory& place, const std::string& driver);
+
+std::vector<const PlaceInventory*> machineViews(const Inventory& inventory);
+
+// The machine views a data source of `place` is used from: its own view, or
+// for a user data source every view.
+std::vector<const PlaceInventory*> viewsUsing(const Inventory& inventory,
+                                              const PlaceInventory& place);
+
+bool registeredInAny(const std::vector<const PlaceInventory*>& views, const std::string& driver);
+
+// Whether the place holds the name in any form: a data source of the family
+// or of another driver, an entry the walks skip, or a key no list names.
+bool holdsName(const PlaceInventory& place, const std::string& name);
 
 }  // namespace dsnconf

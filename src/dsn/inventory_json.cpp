@@ -19,24 +19,6 @@ json objectWithRoom(std::size_t members) {
   return object;
 }
 
-json viewOf(const Place& place) {
-  switch (place.view) {
-    case MachineView::Bit64:
-      return 64;
-    case MachineView::Bit32:
-      return 32;
-    case MachineView::None:
-      break;
-  }
-  return nullptr;
-}
-
-// Where an entry lives: its scope and machine view.
-void addPlace(json& object, const Place& place) {
-  object["scope"] = place.scope == Scope::User ? "user" : "system";
-  object["view"] = viewOf(place);
-}
-
 std::uint64_t littleEndian(const std::string& bytes) {
   std::uint64_t number = 0;
   for (std::size_t i = bytes.size(); i-- > 0;) {
@@ -98,7 +80,7 @@ json dataOf(const RegistryValue& value, bool& exact) {
 
 json tracingOf(const PlaceInventory& place) {
   json tracing = objectWithRoom(4);
-  addPlace(tracing, *place.place);
+  addPlaceJson(tracing, place.place);
   const TraceSettings& settings = place.tracing;
   tracing["trace"] = settings.trace ? valueToJson(*settings.trace) : json(nullptr);
   tracing["traceFile"] = settings.traceFile ? valueToJson(*settings.traceFile) : json(nullptr);
@@ -117,6 +99,18 @@ const char* problemName(EntryProblem problem) {
 
 }  // namespace
 
+void addPlaceJson(json& object, const Place* place) {
+  json view = nullptr;
+  std::string scope = "file";
+  if (place) {
+    scope = place->scope == Scope::User ? "user" : "system";
+    if (place->view == MachineView::Bit64) view = 64;
+    if (place->view == MachineView::Bit32) view = 32;
+  }
+  object["scope"] = scope;
+  object["view"] = view;
+}
+
 json valueToJson(const RegistryValue& value) {
   json object = objectWithRoom(4);
   object["name"] = codePageToUtf8(value.name);
@@ -132,7 +126,7 @@ namespace {
 json dataSourceJson(const Place& place, const FamilyDataSource& dataSource) {
   json object = objectWithRoom(6);
   object["name"] = codePageToUtf8(dataSource.name);
-  addPlace(object, place);
+  addPlaceJson(object, &place);
   object["driver"] = dataSource.driver;
   object["hasKey"] = dataSource.hasKey;
   object["properties"] = valuesToJson(dataSource.properties);
@@ -141,7 +135,7 @@ json dataSourceJson(const Place& place, const FamilyDataSource& dataSource) {
 
 json unreadableJson(const Place& place, const UnreadableEntry& entry) {
   json object = valueToJson({entry.name, entry.type, entry.data});
-  addPlace(object, place);
+  addPlaceJson(object, &place);
   object["problem"] = problemName(entry.problem);
   return object;
 }
@@ -149,7 +143,7 @@ json unreadableJson(const Place& place, const UnreadableEntry& entry) {
 json driverJson(const Place& place, const DriverRegistration& registration) {
   json object = objectWithRoom(6);
   object["name"] = registration.driver;
-  addPlace(object, place);
+  addPlaceJson(object, &place);
   object["listed"] = registration.listed;
   object["hasKey"] = registration.hasKey;
   object["values"] = valuesToJson(registration.values);

@@ -8,6 +8,10 @@
 
 namespace dsnconf {
 
+// Where an entry lives: "scope" ("user", "system", or "file" for a file data
+// source, where `place` is null) and "view" (64, 32 or null).
+void addPlaceJson(nlohmann::ordered_json& object, const Place* place);
+
 // One registry value: name, type, data as its type reads best, and the exact
 // bytes in hex where that data does not say them all.
 nlohmann::ordered_json valueToJson(const RegistryValue& value);

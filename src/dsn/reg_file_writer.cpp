@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "dsn/value_text.h"
-#include "export_output.h"
+#include "platform/export_output.h"
 
 namespace dsnconf {
 namespace {

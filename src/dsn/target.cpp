@@ -1,74 +1,38 @@
+// Asks the ODBC installer whether a target may be used before any command
+// touches it.
 #include "dsn/target.h"
 
-#include <cstring>
 #include <string>
 
-#include "cli/output.h"
+#include "base/output.h"
+#include "platform/odbc_installer.h"
 
 namespace dsnconf {
-
-const char* const kDriverNames[3] = {
-    "Brenmoor ODBC Driver (32-bit)",
-    "Sarvonet ODBC Driver",
-    "Ivorel ODBC Driver",
-};
-
 namespace {
 
-// Mode words are compared on their first six characters.
-constexpr std::size_t kModeWordBuffer = 7;
-// Driver versions are compared on their first four characters.
-constexpr std::size_t kDriverVersionBuffer = 5;
+// Sized for the SYSTEM key; the value read is not used.
+constexpr WORD kSystemKeyBuffer = 256;
+
+// A file counts as a file data source when its SYSTEM key can be read, also
+// when the value was too long for the buffer.
+bool isReadableFileDsn(const char* path) {
+  char buffer[kSystemKeyBuffer] = {};
+  if (SQLReadFileDSN(path, "ODBC", "SYSTEM", buffer, kSystemKeyBuffer, nullptr)) return true;
+  DWORD code = 0;
+  SQLInstallerError(1, &code, buffer, kSystemKeyBuffer, nullptr);
+  return code == ODBC_ERROR_OUTPUT_STRING_TRUNCATED;
+}
 
 }  // namespace
 
-bool parseDsnTarget(ArgCursor& cursor, DsnTarget& target) {
-  if (cursor.remaining() == 0) {
-    printNotEnoughArguments();
+bool validateDsnTarget(const DsnTarget& target) {
+  if (target.kind == DsnKind::File) {
+    if (isReadableFileDsn(target.name)) return true;
+    printLine(std::string("*** ") + target.name + " does not seem to be a valid file DSN ***");
     return false;
   }
-  char mode[kModeWordBuffer];
-  normaliseKeyword(cursor.next(), mode);
-  if (std::strcmp(mode, "/dsn") == 0) {
-    target.kind = DsnKind::Registry;
-  } else if (std::strcmp(mode, "/fdsn") == 0) {
-    target.kind = DsnKind::File;
-  } else if (std::strcmp(mode, "/all") == 0) {
-    target.kind = DsnKind::All;
-    return true;
-  } else {
-    printLine(std::string("*** Invalid argument specified: ") + cursor.current() + " ***");
-    return false;
-  }
-
-  if (cursor.remaining() == 0) {
-    printNotEnoughArguments();
-    return false;
-  }
-  const char* name = cursor.next();
-  if (std::strlen(name) > kMaxTargetName) {
-    printLine("*** DSN is longer than " + std::to_string(kMaxTargetName) + " ***");
-    return false;
-  }
-  copyBounded(target.name, name, sizeof target.name);
-  return true;
-}
-
-DriverVersion parseDriverVersion(const char* argument, UsageScreen screen) {
-  char word[kDriverVersionBuffer];
-  normaliseKeyword(argument, word);
-  const char* const keywords[] = {"gen1", "gen2", "gen3"};
-  for (std::int32_t version = GEN1; version <= GEN3; ++version) {
-    if (std::strcmp(word, keywords[version]) == 0) return static_cast<DriverVersion>(version);
-  }
-  printLine(std::string("*** Invalid driver version ") + argument + " ***");
-  printUsageAndExit(screen, true);
-}
-
-bool isKnownDriverName(const char* driverName) {
-  for (std::int32_t row = GEN3; row >= GEN1; --row) {
-    if (std::strcmp(driverName, kDriverNames[row]) == 0) return true;
-  }
+  if (SQLValidDSN(target.name)) return true;
+  printLine(std::string("*** ") + target.name + " is not a valid DSN ***");
   return false;
 }
 

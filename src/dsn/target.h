@@ -1,12 +1,10 @@
-// Data-source targets (/dsn, /fdsn, /all) and driver versions (GEN1-GEN3):
-// parsing, validation and the family's driver names.
+// What the commands of one data source name: a registry data source (/dsn),
+// a file data source (/fdsn) or every data source of the family (/all), and
+// the installer's check of such a name.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-#include "cli/arg_cursor.h"
-#include "cli/usage.h"
 
 namespace dsnconf {
 
@@ -20,23 +18,8 @@ struct DsnTarget {
   DsnKind kind = DsnKind::Registry;
 };
 
-enum DriverVersion : std::int32_t { GEN1 = 0, GEN2 = 1, GEN3 = 2 };
-
-// Indexed by DriverVersion; GEN3 is the current driver.
-extern const char* const kDriverNames[3];
-
-// Takes the mode word and, for /dsn and /fdsn, the name. On false one line
-// has been printed and the caller shows its usage screen.
-bool parseDsnTarget(ArgCursor& cursor, DsnTarget& target);
-
 // Asks the ODBC installer whether a Registry or File target may be used. On
 // false one line has been printed.
 bool validateDsnTarget(const DsnTarget& target);
-
-// Does not return for an argument that names no driver version.
-DriverVersion parseDriverVersion(const char* argument, UsageScreen screen);
-
-// Exact, case-sensitive comparison with the three names.
-bool isKnownDriverName(const char* driverName);
 
 }  // namespace dsnconf

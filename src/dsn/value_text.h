@@ -20,9 +20,6 @@ bool isStringType(DWORD type);
 // bytes or line breaks: the form that a quoted "..." restores byte for byte.
 bool isPlainString(const std::string& data);
 
-// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
-std::string utf16ToUtf8(const std::u16string& text);
-
 // Code-page text (names, string data) as UTF-8, for JSON.
 std::string codePageToUtf8(const std::string& text);
 

@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <string>
 
-#include "dsn/installer.h"
 #include "library_loads.h"
+#include "platform/odbc_installer.h"
 
 namespace {
 

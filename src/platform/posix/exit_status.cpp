@@ -1,4 +1,4 @@
-#include "exit_status.h"
+#include "platform/exit_status.h"
 
 namespace dsnconf {
 

@@ -1,27 +1,17 @@
-#include "export_output.h"
+#include "platform/export_output.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
-#include "wide_text.h"
+#include "base/unicode.h"
 
 namespace dsnconf {
 
+// The ANSI calls' text is UTF-8 here.
 std::u16string codePageToUtf16(const std::string& text) {
-  std::u16string result;
-  result.reserve(text.size());
-  for (const wchar_t c : fromUtf8(text)) {
-    const auto point = static_cast<char32_t>(c);
-    if (point < 0x10000) {
-      result += static_cast<char16_t>(point);
-    } else {
-      result += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
-      result += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
-    }
-  }
-  return result;
+  return utf8ToUtf16(text);
 }
 
 // Standard output is binary here already.

@@ -1,4 +1,4 @@
-#include "export_output.h"
+#include "platform/export_output.h"
 
 #include <fcntl.h>
 #include <io.h>

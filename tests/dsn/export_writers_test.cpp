@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/unicode.h"
 #include "dsn/inventory_json.h"
 #include "dsn/reg_file_writer.h"
 #include "dsn/value_text.h"

@@ -1,13 +1,15 @@
 // Making and unmaking a data source's keys: the places a command line names,
 // the deletion of a key with everything below it in one view, and the keys a
 // creation made, taken back without touching what was there before.
-#include "dsn/registry_edit.h"
+#include "dsn/key_writes.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "dsn/odbc_ini.h"
+#include "dsn/places.h"
 #include "registry_fixture.h"
 
 namespace dsnconf::test {
@@ -148,16 +150,16 @@ TEST_F(RegistryEditTest, ListEntriesAndKeysAreFoundAsTheRegistryComparesNames) {
                              reinterpret_cast<const BYTE*>(&one), sizeof one),
               ERROR_SUCCESS);
   }
-  ListEntry entry;
+  std::optional<RegistryValue> entry;
   ASSERT_EQ(readListEntry(kSystem64Place, "SALES", entry), ERROR_SUCCESS);
-  EXPECT_TRUE(entry.found);
-  EXPECT_EQ(entry.type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(entry.text(), "Ivorel ODBC Driver");
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_EQ(entry->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(entry->text(), "Ivorel ODBC Driver");
   ASSERT_EQ(readListEntry(kSystem64Place, "numbered", entry), ERROR_SUCCESS);
-  EXPECT_TRUE(entry.found);
-  EXPECT_EQ(entry.type, static_cast<DWORD>(REG_DWORD));
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_EQ(entry->type, static_cast<DWORD>(REG_DWORD));
   ASSERT_EQ(readListEntry(kSystem32Place, "Sales", entry), ERROR_SUCCESS);
-  EXPECT_FALSE(entry.found) << "the 32-bit view has no list";
+  EXPECT_FALSE(entry.has_value()) << "the 32-bit view has no list";
 
   bool hasKey = false;
   ASSERT_EQ(dsnKeyExists(kSystem64Place, "sales", hasKey), ERROR_SUCCESS);

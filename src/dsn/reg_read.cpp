@@ -1,17 +1,12 @@
-#include "dsn/registry.h"
+#include "dsn/reg_read.h"
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
-#include "cli/output.h"
+#include "base/output.h"
 
 namespace dsnconf {
-
-const RegistryPlace kDataSourcePlaces[3] = {
-    {HKEY_CURRENT_USER, KEY_ALL_ACCESS},
-    {HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS | KEY_WOW64_64KEY},
-    {HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS | KEY_WOW64_32KEY},
-};
 
 namespace {
 
@@ -63,18 +58,60 @@ bool sameRegistryName(const std::string& a, const std::string& b) {
   return a.size() == b.size() && foldRegistryName(a) == foldRegistryName(b);
 }
 
-bool openDsnKey(const char* name, RegKeyHolder& key) {
-  const std::string subKey = std::string(kOdbcIniPath) + "\\" + name;
-  for (const RegistryPlace& place : kDataSourcePlaces) {
-    if (RegOpenKeyExA(place.root, subKey.c_str(), 0, place.access, key.receive()) ==
-        ERROR_SUCCESS) {
-      return true;
+std::string stringPart(const std::string& data) {
+  return data.substr(0, data.find('\0'));
+}
+
+LSTATUS openKeyIfPresent(HKEY parent, const std::string& path, REGSAM access, RegKeyHolder& key,
+                         bool& found) {
+  const LSTATUS status = RegOpenKeyExA(parent, path.c_str(), 0, access, key.receive());
+  found = status == ERROR_SUCCESS;
+  if (status == ERROR_SUCCESS) return status;
+  key.clearAfterFailure();
+  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+LSTATUS readWholeValue(HKEY key, const std::string& name, RegistryValue& value, bool& found) {
+  found = false;
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
+  std::vector<BYTE> data;
+  // The value may grow between the two calls; read again with its new size.
+  while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+    data.resize(size + 1);
+    DWORD length = static_cast<DWORD>(data.size());
+    status = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &length);
+    if (status == ERROR_SUCCESS) {
+      found = true;
+      value = RegistryValue{name, type,
+                            std::string(reinterpret_cast<const char*>(data.data()), length)};
+      return status;
     }
-    key.clearAfterFailure();
+    size = length;
   }
-  printLine(std::string("*** Could not access the ") + name + " ***");
-  printAdministratorHint();
-  return false;
+  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+LSTATUS readAllValues(HKEY key, std::vector<RegistryValue>& values, ValueBuffers& buffers) {
+  std::vector<char>& name = buffers.name;
+  std::vector<BYTE>& data = buffers.data;
+  for (DWORD index = 0;;) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD dataLength = static_cast<DWORD>(data.size());
+    DWORD type = REG_NONE;
+    const LSTATUS status = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
+                                         data.data(), &dataLength);
+    if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+    if (status == ERROR_MORE_DATA && dataLength > data.size()) {
+      data.resize(dataLength);
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return status;
+    values.push_back({std::string(name.data(), nameLength), type,
+                      std::string(reinterpret_cast<const char*>(data.data()), dataLength)});
+    ++index;
+  }
 }
 
 std::int32_t enumerateValues(HKEY key, ValueVisitor visitor, void* context) {

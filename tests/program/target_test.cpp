@@ -1,11 +1,11 @@
 // Targets keep their names whole up to the limit, and only the family's exact
 // driver names count as the family's.
-#include "dsn/target.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "cli/dsn_args.h"
 
 namespace dsnconf {
 namespace {

@@ -1,5 +1,5 @@
 // A handler's result reaches the shell as an exit status that never reads as success by mistake.
-#include "exit_status.h"
+#include "platform/exit_status.h"
 
 #include <gtest/gtest.h>
 

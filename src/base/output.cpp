@@ -1,4 +1,4 @@
-#include "cli/output.h"
+#include "base/output.h"
 
 #include <cstdio>
 

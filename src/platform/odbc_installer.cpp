@@ -1,4 +1,4 @@
-#include "dsn/installer.h"
+#include "platform/odbc_installer.h"
 
 #include <algorithm>
 #include <cwchar>

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "dsn/target.h"
+#include "dsn/family.h"
+#include "dsn/repair_hints.h"
 
 namespace dsnconf {
 namespace {

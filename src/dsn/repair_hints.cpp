@@ -1,0 +1,51 @@
+#include "dsn/repair_hints.h"
+
+#include "dsn/family.h"
+#include "dsn/odbc_ini.h"
+#include "dsn/target.h"
+
+namespace dsnconf {
+namespace {
+
+// The characters the installer refuses in a data source's name: a hint that
+// names such a data source would be refused before it repaired anything.
+constexpr const char* kInvalidDsnCharacters = "[]{}(),;?*=!@\\";
+
+}  // namespace
+
+bool isHintableName(const std::string& name) {
+  // A name the installer refuses, one that would read as a view word after
+  // the scope, or one that cannot be quoted on a command line.
+  return !name.empty() && name.size() <= kMaxTargetName &&
+         name.find_first_of(kInvalidDsnCharacters) == std::string::npos &&
+         name.find('"') == std::string::npos && name != "/64" && name != "/32" &&
+         !isOdbcIniSpecialKey(name);
+}
+
+bool reachedByDsnTarget(const Inventory& inventory, const PlaceInventory& place,
+                        const std::string& name) {
+  if (!isHintableName(name)) return false;
+  for (const PlaceInventory& earlier : inventory.places) {
+    if (&earlier == &place) return true;
+    if (holdsName(earlier, name)) return false;
+  }
+  return false;
+}
+
+std::string placeWords(const Place& place) {
+  if (place.scope == Scope::User) return "/user";
+  return place.view == MachineView::Bit64 ? "/system /64" : "/system /32";
+}
+
+std::optional<std::string> registerHint(const std::vector<const PlaceInventory*>& views,
+                                        const std::string& driver) {
+  if (!isEarlierDriver(driver) || !registeredInAny(views, kDriverNames[GEN3])) return std::nullopt;
+  return "dsnconf reg /add " + std::string(versionWord(driver));
+}
+
+std::string commandArgument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t") == std::string::npos) return argument;
+  return "\"" + argument + "\"";
+}
+
+}  // namespace dsnconf
