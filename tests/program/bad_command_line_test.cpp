@@ -1,10 +1,12 @@
 // The program under command lines of random bytes, very long, empty and odd
 // arguments, over a registry and a file data source of its own: it never dies
 // of a signal, always ends with one of its exit statuses, writes nothing to
-// standard error and prints only lines of the shapes it knows.
+// standard error and prints only lines of the shapes it knows, or one whole
+// document (JSON, or a UTF-16 registry file) where a command writes one.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <set>
 #include <sstream>
@@ -213,6 +215,22 @@ std::vector<Shape> messageShapes() {
     patterns.push_back("Removed the list entry of the " + dsn + ", whose key was already gone.");
     patterns.push_back("Created the " + dsn + " for '{}'.");
   }
+  // check and export; check's findings on the test's registry are known lines
+  // of their own (see below).
+  for (const char* pattern : {
+           "*** Invalid check option specified: {} ***",
+           "*** Unexpected argument: {} ***",
+           "*** Invalid export format specified: {} ***",
+           "*** Only one export format may be given ***",
+           "*** /y must follow the file name ***",
+           "*** The file name is empty ***",
+           "*** {} already exists; add /y after the file name to replace it ***",
+           "*** Cannot write {} ***",
+           "Exported {n} data source to {}",
+           "Exported {n} data sources to {}",
+       }) {
+    patterns.emplace_back(pattern);
+  }
   std::vector<Shape> shapes;
   for (const std::string& pattern : patterns) shapes.push_back(shape(pattern));
   return shapes;
@@ -286,6 +304,12 @@ class ArgumentMaker {
     } else if (word == "reg") {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/add" : "/del"));
       args.push_back(pick(4) == 0 ? argument() : mixCase(oneOf(kVersions)));
+    } else if (word == "check") {
+      if (pick(2) == 0) args.push_back(pick(4) == 0 ? argument() : mixCase("/json"));
+    } else if (word == "export") {
+      args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/json" : "/reg"));
+      if (pick(2) == 0) args.push_back(pick(3) == 0 ? argument() : "export.out");
+      if (pick(3) == 0) args.push_back(pick(3) == 0 ? argument() : mixCase("/y"));
     } else if (word == "add" || word == "remove") {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/user" : "/system"));
       if (pick(2) == 0) args.push_back(pick(2) == 0 ? "/32" : "/64");
@@ -313,11 +337,13 @@ class ArgumentMaker {
   }
 
  private:
-  static constexpr const char* kCommandWords[] = {"view", "delete", "set",    "name",  "trace",
-                                                  "reg",  "add",    "remove", "/help", "/?"};
+  static constexpr const char* kCommandWords[] = {"view",  "delete", "set",   "name",
+                                                  "trace", "reg",    "add",   "remove",
+                                                  "check", "export", "/help", "/?"};
   static constexpr const char* kKeywords[] = {
-      "/dsn", "/fdsn", "/all", "/user", "/system", "/32", "/64", "on",    "off", "/add",
-      "/del", "GEN1",  "GEN2", "GEN3",  "/help",   "/?",  "add", "/dsnx", "gen", "/help-me"};
+      "/dsn", "/fdsn", "/all", "/user",    "/system", "/32",  "/64",   "on",
+      "off",  "/add",  "/del", "GEN1",     "GEN2",    "GEN3", "/help", "/?",
+      "add",  "/dsnx", "gen",  "/help-me", "/json",   "/reg", "/y"};
   static constexpr const char* kTargets[] = {"/dsn", "/fdsn", "/all"};
   static constexpr const char* kVersions[] = {"GEN1", "GEN2", "GEN3"};
   static constexpr const char* kDataSources[] = {"Payroll", "Sales", "Sheets"};
@@ -403,6 +429,23 @@ std::string describe(const std::vector<std::string>& args) {
   return text.str();
 }
 
+void seedRegistry(const std::string& registry, const TempFolder& folder,
+                  const std::string& fileDsn) {
+  std::filesystem::remove_all(registry);
+  std::filesystem::create_directories(registry);
+  writeFile(registry + "/HKEY_CURRENT_USER.reg", kUserHive);
+  writeFile(registry + "/HKEY_LOCAL_MACHINE.reg", machineHive(folder.path().string()));
+  writeFile(fileDsn, kFileDsn);
+}
+
+// A whole document on standard output: a registry file (UTF-16LE with its
+// byte-order mark, in whole code units) or one JSON text.
+bool isDocument(const std::string& out) {
+  if (out.rfind("\xFF\xFE", 0) == 0) return out.size() % 2 == 0;
+  if (out.empty() || out[0] != '{') return false;
+  return nlohmann::json::accept(out);
+}
+
 TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
   const TempFolder folder;
   const std::string registry = folder.file("registry");
@@ -413,7 +456,8 @@ TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
   // The usage screens, as the help requests print them, are known lines too.
   std::vector<Shape> shapes = messageShapes();
   std::set<std::string> screenLines;
-  for (const char* word : {"", "view", "delete", "set", "name", "trace", "reg", "add", "remove"}) {
+  for (const char* word :
+       {"", "view", "delete", "set", "name", "trace", "reg", "add", "remove", "check", "export"}) {
     std::vector<std::string> args;
     if (*word != '\0') args.emplace_back(word);
     args.emplace_back("/?");
@@ -424,18 +468,22 @@ TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
   }
   ASSERT_GT(screenLines.size(), 40u);
   for (const std::string& line : screenLines) shapes.push_back(shape(line));
+  // check reports the same findings at every run: the registry is seeded
+  // afresh for each.
+  seedRegistry(registry, folder, fileDsn);
+  const ProcessResult check = runProcess(DSNCONF_BINARY, {"check"}, environment);
+  ASSERT_EQ(check.exitStatus, 1) << check.out;
+  std::istringstream checkLines(check.out);
+  for (std::string line; std::getline(checkLines, line);) shapes.push_back(shape(line));
 
   ArgumentMaker maker(fileDsn);
   std::set<int> statuses;
   for (int run = 0; run < kRuns; ++run) {
-    std::filesystem::remove_all(registry);
-    std::filesystem::create_directories(registry);
-    writeFile(registry + "/HKEY_CURRENT_USER.reg", kUserHive);
-    writeFile(registry + "/HKEY_LOCAL_MACHINE.reg", machineHive(folder.path().string()));
-    writeFile(fileDsn, kFileDsn);
-
+    seedRegistry(registry, folder, fileDsn);
     const std::vector<std::string> args = maker.commandLine();
-    const ProcessResult result = runProcess(DSNCONF_BINARY, args, environment);
+    // Files that export writes land in the test's folder.
+    const ProcessResult result =
+        runProcess(DSNCONF_BINARY, args, environment, folder.path().string());
     const std::string context = "run " + std::to_string(run) + ":" + describe(args);
     ASSERT_NE(result.exitStatus, -1) << context << " ended by a signal";
     EXPECT_EQ(kExitStatuses.count(result.exitStatus), 1u)
@@ -446,6 +494,10 @@ TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
     texts.insert(texts.end(), args.begin(), args.end());
     // A property's name, as add quotes it.
     for (const std::string& arg : args) texts.push_back(arg.substr(0, arg.find('=')));
+    if (isDocument(result.out)) {
+      statuses.insert(result.exitStatus);
+      continue;
+    }
     const LineMatcher matcher(shapes, texts);
     const std::size_t matched = matcher.matchedPrefix(result.out);
     EXPECT_EQ(matched, result.out.size()) << context << "\nunknown output from byte " << matched

@@ -53,10 +53,12 @@ struct ProcessResult {
 };
 
 // Runs `program` with `arguments`; `environment` entries are set for the child
-// on top of this process's environment.
-inline ProcessResult runProcess(
-    const std::string& program, const std::vector<std::string>& arguments,
-    const std::vector<std::pair<std::string, std::string>>& environment) {
+// on top of this process's environment. The child works in `directory`, or in
+// this process's working folder where it is empty.
+inline ProcessResult runProcess(const std::string& program,
+                                const std::vector<std::string>& arguments,
+                                const std::vector<std::pair<std::string, std::string>>& environment,
+                                const std::string& directory = "") {
   const TempFolder capture;
   const std::string outPath = capture.file("out");
   const std::string errPath = capture.file("err");
@@ -69,6 +71,7 @@ inline ProcessResult runProcess(
       ::_exit(127);
     }
     for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
+    if (!directory.empty() && ::chdir(directory.c_str()) != 0) ::_exit(127);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments)
       argv.push_back(const_cast<char*>(argument.c_str()));
