@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "hive_index.h"
-#include "hive_text.h"
 #include "reg_tree.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_decoding.h"
+#include "registry/text/reg_format.h"
+#include "registry/text/reg_parser.h"
 
 namespace dsnconf::fuzz {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "backend.h"
 #include "child_process.h"
-#include "hive_text.h"
+#include "reg_tree.h"
 #include "wide_text.h"
 
 namespace fs = std::filesystem;

@@ -9,7 +9,8 @@
 
 #include "fault_support.h"
 #include "hive_store.h"
-#include "hive_text.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_writer.h"
 
 namespace dsnconf::test {
 namespace {

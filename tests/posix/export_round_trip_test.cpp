@@ -9,7 +9,8 @@
 
 #include "dsn/inventory.h"
 #include "dsn/reg_file_writer.h"
-#include "hive_text.h"
+#include "registry/text/reg_decoding.h"
+#include "registry/text/reg_parser.h"
 #include "registry_fixture.h"
 
 namespace dsnconf::test {

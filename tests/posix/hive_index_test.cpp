@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "hive_text.h"
 #include "reg_tree.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_writer.h"
 #include "registry_fixture.h"
 
 namespace dsnconf::test {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "hive_text.h"
 #include "reg_tree.h"
+#include "registry/text/reg_parser.h"
 
 namespace dsnconf::posix {
 namespace {

@@ -1,10 +1,14 @@
 // .reg text reads in every form regedit writes, damaged text is refused with its line number,
 // and texts that mean the same registry state give the same canonical text.
-#include "hive_text.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "reg_tree.h"
+#include "registry/text/crc32.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_parser.h"
+#include "registry/text/reg_writer.h"
 
 namespace dsnconf::posix {
 namespace {

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "hive_text.h"
+#include "reg_tree.h"
+#include "registry/text/journal.h"
 #include "registry_fixture.h"
 
 namespace dsnconf::test {

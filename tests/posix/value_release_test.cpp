@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "hive_store.h"
-#include "hive_text.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_writer.h"
 #include "registry_fixture.h"
 
 namespace dsnconf::test {

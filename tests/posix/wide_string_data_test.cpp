@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "hive_text.h"
 #include "reg_tree.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_decoding.h"
+#include "registry/text/reg_parser.h"
+#include "registry/text/reg_writer.h"
 #include "registry_fixture.h"
 #include "wide_text.h"
 

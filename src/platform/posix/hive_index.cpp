@@ -5,7 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "hive_text.h"
+#include "registry/text/crc32.h"
 
 namespace dsnconf::posix {
 

@@ -14,7 +14,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "hive_text.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_decoding.h"
+#include "registry/text/reg_parser.h"
 
 namespace dsnconf::posix {
 

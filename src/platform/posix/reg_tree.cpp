@@ -4,35 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#include "registry/text/reg_format.h"
+#include "registry/text/reg_writer.h"
+
 namespace dsnconf::posix {
-
-bool equalsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (foldCase(a[i]) != foldCase(b[i])) return false;
-  }
-  return true;
-}
-
-bool lessIgnoreCase(const std::string& a, const std::string& b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    auto x = static_cast<unsigned char>(foldCase(a[i]));
-    auto y = static_cast<unsigned char>(foldCase(b[i]));
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
-}
-
-std::size_t IgnoreCaseHash::operator()(const std::string& name) const {
-  // FNV-1a over the folded bytes.
-  std::size_t hash = 14695981039346656037ull;
-  for (char c : name) {
-    hash ^= static_cast<unsigned char>(foldCase(c));
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
 
 RegKey* RegKey::findChild(const std::string& name) const {
   auto it = children_.find(name);
@@ -448,6 +423,26 @@ std::string formatRegTrees(const std::vector<const RegKey*>& roots, KeySegments*
     lines += static_cast<std::size_t>(std::count(text.begin() + begin, text.end(), '\n'));
   }
   return text;
+}
+
+namespace {
+
+// Builds trees from a whole file for canonicalRegText.
+bool parseWholeFile(const std::string& fileBytes, RegTreeSink& sink, std::string& error) {
+  DecodedRegText decoded;
+  if (!decodeRegFile(fileBytes, decoded, error)) return false;
+  RegParseResult result = parseRegText(decoded.text, wholeFileOptions(decoded), sink);
+  if (!result.ok) error = result.error;
+  return result.ok;
+}
+
+}  // namespace
+
+bool canonicalRegText(const std::string& fileBytes, std::string& canonical, std::string& error) {
+  RegTreeSink sink;
+  if (!parseWholeFile(fileBytes, sink, error)) return false;
+  canonical = formatRegTrees(sink.roots());
+  return true;
 }
 
 }  // namespace dsnconf::posix

@@ -14,27 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "hive_text.h"
+#include "registry/text/ascii_case.h"
+#include "registry/text/reg_parser.h"
 #include "win32.h"
 
 namespace dsnconf::posix {
-
-// ASCII case folding, the only folding registry names get here.
-inline char foldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-bool equalsIgnoreCase(const std::string& a, const std::string& b);
-// Orders two names as their case-folded bytes compare.
-bool lessIgnoreCase(const std::string& a, const std::string& b);
-
-struct IgnoreCaseHash {
-  std::size_t operator()(const std::string& name) const;
-};
-struct IgnoreCaseEqual {
-  bool operator()(const std::string& a, const std::string& b) const {
-    return equalsIgnoreCase(a, b);
-  }
-};
 
 struct RegValue {
   std::string name;
@@ -226,5 +210,12 @@ class RegTreeSink : public RegTextSink {
 using KeySegments = std::vector<std::pair<const RegKey*, ValueSegment>>;
 std::string formatRegTrees(const std::vector<const RegKey*>& roots,
                            KeySegments* valueLines = nullptr);
+
+// Parses .reg text in any accepted encoding, applying journal entries and
+// deletions in order, and returns it in one fixed form: the header line, then
+// the keys sorted by full path without regard to case, each with its values
+// in enumeration order, each value written as appendValueLine writes it.
+// Texts that mean the same registry state give the same canonical text.
+bool canonicalRegText(const std::string& fileBytes, std::string& canonical, std::string& error);
 
 }  // namespace dsnconf::posix

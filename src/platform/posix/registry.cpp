@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "hive_store.h"
-#include "hive_text.h"
 #include "reg_tree.h"
+#include "registry/text/reg_writer.h"
 #include "registry_state.h"
 #include "value_rules.h"
 #include "win32.h"

@@ -4,10 +4,6 @@
 
 namespace dsnconf::posix {
 
-bool isStringType(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 std::string expandEnvironmentStrings(const std::string& text) {
   std::string out;
   std::size_t i = 0;

@@ -4,11 +4,10 @@
 
 #include <string>
 
+#include "registry/text/value_types.h"
 #include "win32.h"
 
 namespace dsnconf::posix {
-
-bool isStringType(DWORD type);
 
 // %NAME% replaced by the environment variable NAME where it is set, as
 // ExpandEnvironmentStrings does.
