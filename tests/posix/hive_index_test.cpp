@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "reg_tree.h"
 #include "registry/text/journal.h"
 #include "registry/text/reg_writer.h"
+#include "registry/tree/reg_key.h"
+#include "registry/tree/tree_text.h"
 #include "registry_fixture.h"
 
 namespace dsnconf::test {

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "reg_tree.h"
 #include "registry/text/reg_parser.h"
+#include "registry/tree/reg_key.h"
+#include "registry/tree/tree_sink.h"
+#include "registry/tree/tree_text.h"
+#include "registry/tree/value_lines.h"
 
 namespace dsnconf::posix {
 namespace {

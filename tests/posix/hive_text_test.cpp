@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "reg_tree.h"
 #include "registry/text/crc32.h"
 #include "registry/text/journal.h"
 #include "registry/text/reg_parser.h"
 #include "registry/text/reg_writer.h"
+#include "registry/tree/tree_text.h"
 
 namespace dsnconf::posix {
 namespace {

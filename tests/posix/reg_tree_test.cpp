@@ -2,13 +2,13 @@
 // scanned or large and indexed, through replacements and deletions; subkeys
 // left in a source are made once each, whatever order lookups come in; values
 // go back to their source only while it still holds all of them.
-#include "reg_tree.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "registry/tree/reg_key.h"
 
 namespace dsnconf::posix {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "reg_tree.h"
 #include "registry/text/journal.h"
+#include "registry/tree/tree_text.h"
 #include "registry_fixture.h"
 
 namespace dsnconf::test {

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "reg_tree.h"
 #include "registry/text/journal.h"
 #include "registry/text/reg_decoding.h"
 #include "registry/text/reg_parser.h"
 #include "registry/text/reg_writer.h"
+#include "registry/tree/reg_key.h"
+#include "registry/tree/tree_sink.h"
 #include "registry_fixture.h"
 #include "wide_text.h"
 

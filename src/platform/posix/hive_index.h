@@ -33,7 +33,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reg_tree.h"
+#include "registry/tree/reg_key.h"
 
 namespace dsnconf::posix {
 

@@ -17,6 +17,8 @@
 #include "registry/text/journal.h"
 #include "registry/text/reg_decoding.h"
 #include "registry/text/reg_parser.h"
+#include "registry/tree/tree_sink.h"
+#include "registry/tree/value_lines.h"
 
 namespace dsnconf::posix {
 

@@ -30,7 +30,8 @@
 #include <vector>
 
 #include "hive_index.h"
-#include "reg_tree.h"
+#include "registry/tree/reg_key.h"
+#include "registry/tree/tree_text.h"
 #include "win32.h"
 
 namespace dsnconf::posix {

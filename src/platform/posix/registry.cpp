@@ -20,8 +20,9 @@
 #include <vector>
 
 #include "hive_store.h"
-#include "reg_tree.h"
+#include "registry/text/ascii_case.h"
 #include "registry/text/reg_writer.h"
+#include "registry/tree/reg_key.h"
 #include "registry_state.h"
 #include "value_rules.h"
 #include "win32.h"

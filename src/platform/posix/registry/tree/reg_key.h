@@ -9,13 +9,11 @@
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "registry/text/ascii_case.h"
-#include "registry/text/reg_parser.h"
 #include "win32.h"
 
 namespace dsnconf::posix {
@@ -163,59 +161,7 @@ class RegKey : public std::enable_shared_from_this<RegKey> {
   bool lookedUpInSource_ = false;
 };
 
-// Applies the value lines of one segment to `key`: `lines` holds the
-// segment's bytes. Returns the parse's result, whose error names the line.
-RegParseResult readValueLines(RegKey& key, std::string_view lines, const ValueSegment& segment);
-
 // Walks `path` down from `from`; null when a key on the way is missing.
 RegKey* findKey(RegKey& from, const std::vector<std::string>& path);
-
-// Applies parsed .reg statements to trees.
-class RegTreeSink : public RegTextSink {
- public:
-  // Takes keys under any root whose name begins with "HKEY_"; each root is
-  // made, named in capitals, when first met.
-  RegTreeSink() = default;
-  // Takes keys under `root` only.
-  explicit RegTreeSink(RegKey& root) : fixedRoot_(&root) {}
-  // Takes keys under `root` only, leaving their values in the file: each key
-  // is given the segments of its value lines, to be read from `source`.
-  RegTreeSink(RegKey& root, std::shared_ptr<const ValueSource> source)
-      : fixedRoot_(&root), source_(std::move(source)) {}
-
-  bool openKey(const std::vector<std::string>& path, std::string& error) override;
-  bool deleteKey(const std::vector<std::string>& path, std::string& error) override;
-  void setValue(const std::string& name, DWORD type, std::string data) override;
-  void deleteValue(const std::string& name) override;
-  void valueLines(std::size_t begin, std::size_t end, std::size_t line) override;
-  bool wantsValues() const override { return !source_; }
-
-  std::vector<const RegKey*> roots() const;
-
- private:
-  RegKey* rootNamed(const std::string& name, std::string& error);
-
-  RegKey* fixedRoot_ = nullptr;
-  std::shared_ptr<const ValueSource> source_;
-  std::vector<std::shared_ptr<RegKey>> ownRoots_;
-  RegKey* current_ = nullptr;
-  // Whether the current key's last segment is the one of this section.
-  bool segmentOpen_ = false;
-};
-
-// The text of a .reg file holding these trees: the header line, then every key
-// (roots only when they hold values) sorted by full path without regard to
-// case, each followed by its values in enumeration order. `valueLines`, when
-// given, receives where each key's value lines lie in the text.
-using KeySegments = std::vector<std::pair<const RegKey*, ValueSegment>>;
-std::string formatRegTrees(const std::vector<const RegKey*>& roots,
-                           KeySegments* valueLines = nullptr);
-
-// Parses .reg text in any accepted encoding, applying journal entries and
-// deletions in order, and returns it in one fixed form: the header line, then
-// the keys sorted by full path without regard to case, each with its values
-// in enumeration order, each value written as appendValueLine writes it.
-// Texts that mean the same registry state give the same canonical text.
-bool canonicalRegText(const std::string& fileBytes, std::string& canonical, std::string& error);
 
 }  // namespace dsnconf::posix
