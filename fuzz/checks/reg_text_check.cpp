@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "hive_index.h"
+#include "registry/store/hive_index.h"
 #include "registry/text/journal.h"
 #include "registry/text/reg_decoding.h"
 #include "registry/text/reg_format.h"

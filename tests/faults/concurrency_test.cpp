@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fault_support.h"
-#include "hive_store.h"
+#include "registry/store/hive.h"
 #include "registry/text/journal.h"
 #include "registry/text/reg_writer.h"
 

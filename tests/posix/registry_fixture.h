@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "hive_store.h"
+#include "registry/store/hive.h"
 #include "registry_state.h"
 #include "win32.h"
 

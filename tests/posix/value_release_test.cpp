@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "hive_store.h"
+#include "registry/store/hive.h"
 #include "registry/text/journal.h"
 #include "registry/text/reg_writer.h"
 #include "registry_fixture.h"

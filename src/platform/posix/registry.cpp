@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "hive_store.h"
+#include "registry/store/hive.h"
 #include "registry/text/ascii_case.h"
 #include "registry/text/reg_writer.h"
 #include "registry/tree/reg_key.h"

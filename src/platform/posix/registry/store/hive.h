@@ -29,7 +29,7 @@
 #include <utility>
 #include <vector>
 
-#include "hive_index.h"
+#include "registry/store/hive_index.h"
 #include "registry/tree/reg_key.h"
 #include "registry/tree/tree_text.h"
 #include "win32.h"
@@ -85,6 +85,9 @@ class Hive {
   static std::uint64_t indexedLoads();
 
  private:
+  // Bytes kept from just before the end of what was read.
+  static constexpr std::size_t kTailBytes = 64;
+
   struct FileState {
     bool exists = false;
     dev_t device = 0;
@@ -117,6 +120,7 @@ class Hive {
   LONG lockFile(int& fd);
   LONG append(const std::string& body);
   LONG rewrite();
+  LONG replaceFile(const std::string& text);
   bool isValidBody(const std::string& body);
   void apply(const std::string& body);
   void holdFile(int fd);

@@ -1,4 +1,4 @@
-#include "hive_index.h"
+#include "registry/store/hive_index.h"
 
 #include <algorithm>
 #include <charconv>
