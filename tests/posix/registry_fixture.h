@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "registry/api/registry_state.h"
 #include "registry/store/hive.h"
-#include "registry_state.h"
 #include "win32.h"
 
 namespace dsnconf::test {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "registry_state.h"
+#include "registry/api/registry_state.h"
 
 namespace dsnconf::posix {
 

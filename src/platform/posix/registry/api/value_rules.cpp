@@ -1,4 +1,4 @@
-#include "value_rules.h"
+#include "registry/api/value_rules.h"
 
 #include <cstdlib>
 
