@@ -42,38 +42,28 @@ std::string journalEntry(const std::string& body) {
   return entry;
 }
 
-EntryOutcome readJournalEntry(std::string_view text, const Line& begin, LineCursor& cursor,
-                              StatementParser& statements, std::string& error) {
+EntryOutcome readJournalEntry(const Line& begin, LineCursor& cursor, Line& end,
+                              std::string& error) {
   Crc32 crc;
-  Line line;
-  while (cursor.next(line)) {
-    if (isJournalBegin(line.content)) {
-      error = lineError(line.number, "journal entry begun inside the unfinished entry of line " +
-                                         std::to_string(begin.number));
+  while (cursor.next(end)) {
+    if (isJournalBegin(end.content)) {
+      error = lineError(end.number, "journal entry begun inside the unfinished entry of line " +
+                                        std::to_string(begin.number));
       return EntryOutcome::Failed;
     }
-    if (!startsJournalEnd(line.content)) {
-      crc.update(line.content);
+    if (!startsJournalEnd(end.content)) {
+      crc.update(end.content);
       crc.update("\n");
       continue;
     }
     std::uint32_t stated = 0;
     bool intact =
-        line.terminated && journalEndChecksum(line.content, stated) && stated == crc.value();
-    if (!intact) {
-      // The remains of an interrupted write are always last in the file.
-      if (cursor.restIsBlank()) return EntryOutcome::Unfinished;
-      error = lineError(line.number, "damaged journal entry (checksum mismatch)");
-      return EntryOutcome::Failed;
-    }
-    LineCursor body(text.substr(begin.end, line.start - begin.end), begin.number + 1, begin.end);
-    statements.forgetSection();
-    Line statement;
-    while (body.next(statement)) {
-      if (!statements.parse(statement, body, error)) return EntryOutcome::Failed;
-    }
-    statements.forgetSection();
-    return EntryOutcome::Applied;
+        end.terminated && journalEndChecksum(end.content, stated) && stated == crc.value();
+    if (intact) return EntryOutcome::Intact;
+    // The remains of an interrupted write are always last in the file.
+    if (cursor.restIsBlank()) return EntryOutcome::Unfinished;
+    error = lineError(end.number, "damaged journal entry (checksum mismatch)");
+    return EntryOutcome::Failed;
   }
   return EntryOutcome::Unfinished;
 }

@@ -1,6 +1,7 @@
 // Journal entries: the statements of one change appended to a hive file
 // between a begin line and an end line that carries the CRC-32 of the lines
-// between them (see reg_format.h). Writing an entry, and reading one back.
+// between them (see reg_format.h). Writing an entry, and finding where one
+// read back ends and whether it counts.
 #pragma once
 
 #include <string>
@@ -8,7 +9,6 @@
 
 #include "registry/text/line_cursor.h"
 #include "registry/text/reg_format.h"
-#include "registry/text/statement_parser.h"
 #include "registry/text/text_scan.h"
 
 namespace dsnconf::posix {
@@ -28,11 +28,11 @@ inline bool mayBeTornJournalBegin(const Line& line) {
   return !line.terminated && !content.empty() && kJournalBegin.substr(0, content.size()) == content;
 }
 
-enum class EntryOutcome { Applied, Unfinished, Failed };
+enum class EntryOutcome { Intact, Unfinished, Failed };
 
-// Reads one journal entry of `text` whose begin line has just been read:
-// checks that it is complete and intact, then parses its statements.
-EntryOutcome readJournalEntry(std::string_view text, const Line& begin, LineCursor& cursor,
-                              StatementParser& statements, std::string& error);
+// Reads the lines of one journal entry whose begin line has just been read,
+// up to its end line, and checks that the entry is complete and intact. The
+// statements of an intact entry lie between `begin` and `end`.
+EntryOutcome readJournalEntry(const Line& begin, LineCursor& cursor, Line& end, std::string& error);
 
 }  // namespace dsnconf::posix
