@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "../platform/registry_fixture.h"
 #include "dsn/inventory.h"
 #include "dsn/reg_file_writer.h"
 #include "registry/text/reg_decoding.h"
 #include "registry/text/reg_parser.h"
-#include "registry_fixture.h"
 
 namespace dsnconf::test {
 namespace {

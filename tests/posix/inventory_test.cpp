@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "registry_fixture.h"
+#include "../platform/registry_fixture.h"
 
 namespace dsnconf::test {
 namespace {

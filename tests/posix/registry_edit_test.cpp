@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "registry_fixture.h"
+#include "../platform/registry_fixture.h"
 
 namespace dsnconf::test {
 namespace {
