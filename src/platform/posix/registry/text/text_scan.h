@@ -1,5 +1,5 @@
-// The small steps of reading .reg text: blanks, hex digits, names compared
-// without regard to case, and messages that name the line.
+// The small steps of reading .reg text: blanks, hex digits, prefixes such as
+// dword: compared without regard to case, and messages that name the line.
 #pragma once
 
 #include <cstddef>
