@@ -5,7 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "hive_text.h"
+#include "registry/text/reg_format.h"
+#include "registry/text/reg_writer.h"
 #include "win32.h"
 
 namespace dsnconf::bench {

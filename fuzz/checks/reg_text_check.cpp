@@ -4,9 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "hive_index.h"
-#include "hive_text.h"
-#include "reg_tree.h"
+#include "registry/store/hive_index.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_decoding.h"
+#include "registry/text/reg_format.h"
+#include "registry/text/reg_parser.h"
+#include "registry/tree/reg_key.h"
+#include "registry/tree/tree_sink.h"
+#include "registry/tree/tree_text.h"
+#include "registry/tree/value_lines.h"
 
 namespace dsnconf::fuzz {
 namespace {

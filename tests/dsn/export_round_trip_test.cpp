@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "registry_fixture.h"
 #include "dsn/inventory.h"
 #include "dsn/reg_file_writer.h"
-#include "hive_text.h"
-#include "registry_fixture.h"
+#include "registry/text/reg_decoding.h"
+#include "registry/text/reg_parser.h"
 
 namespace dsnconf::test {
 namespace {
@@ -86,8 +87,9 @@ class CollectingSink : public posix::RegTextSink {
 std::string fullText(const char* text) {
   // \u00e9 stands for the UTF-8 bytes of é, the POSIX build's code page.
   std::string out;
+  const std::string_view whole(text);
   for (const char* p = text; *p; ++p) {
-    if (std::string_view(p, 6) == "\\u00e9") {
+    if (whole.substr(static_cast<std::size_t>(p - text)).substr(0, 6) == "\\u00e9") {
       out += "\xc3\xa9";
       p += 5;
     } else {

@@ -10,7 +10,7 @@
 
 #include "backend.h"
 #include "child_process.h"
-#include "hive_text.h"
+#include "registry/tree/tree_text.h"
 #include "wide_text.h"
 
 namespace fs = std::filesystem;

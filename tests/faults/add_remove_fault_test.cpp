@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fault_support.h"
-#include "hive_text.h"
+#include "registry/tree/tree_text.h"
 #include "sample_registry.h"
 #include "tmpfs_support.h"
 

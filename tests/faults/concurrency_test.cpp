@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "fault_support.h"
-#include "hive_store.h"
-#include "hive_text.h"
+#include "registry/store/hive.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_writer.h"
 
 namespace dsnconf::test {
 namespace {

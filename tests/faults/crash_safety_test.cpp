@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "fault_support.h"
-#include "hive_text.h"
+#include "registry/text/journal.h"
+#include "registry/text/reg_writer.h"
+#include "registry/tree/tree_text.h"
 #include "sample_registry.h"
 
 namespace dsnconf::test {

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "registry_state.h"
+#include "registry/api/registry_state.h"
 #include "test_support.h"
 #include "win32.h"
 

@@ -2,7 +2,7 @@
 // part of the emulated registry's settings.
 #include <cstdint>
 
-#include "registry_state.h"
+#include "registry/api/registry_state.h"
 #include "win32.h"
 
 namespace {
