@@ -33,6 +33,15 @@ void decodeUtf16(std::size_t units, UnitAt unitAt, Emit emit) {
 
 }  // namespace
 
+void appendUtf16(std::u16string& out, char32_t c) {
+  if (c < 0x10000) {
+    out += static_cast<char16_t>(c);
+  } else {
+    out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+    out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+  }
+}
+
 void appendUtf8(std::string& out, char32_t c) {
   if (!isEncodable(c)) c = kReplacement;
   if (c < 0x80) {
@@ -105,14 +114,84 @@ std::u16string utf8ToUtf16(std::string_view text) {
     const std::size_t length = decodeUtf8(text, pos, c);
     if (length == 0) c = kReplacement;
     pos += length == 0 ? 1 : length;
-    if (c < 0x10000) {
-      out += static_cast<char16_t>(c);
+    appendUtf16(out, c);
+  }
+  return out;
+}
+
+std::string utf16ToWtf8(std::u16string_view units) {
+  std::string out;
+  out.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char32_t unit = units[i];
+    if (isHighSurrogate(unit) && i + 1 < units.size() && isLowSurrogate(units[i + 1])) {
+      appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
+      out += static_cast<char>(0xE0 | (unit >> 12));
+      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (unit & 0x3F));
     } else {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+      appendUtf8(out, unit);
     }
   }
   return out;
+}
+
+std::size_t decodeWtf8(std::string_view text, std::size_t pos, char32_t& c) {
+  const std::size_t length = decodeUtf8(text, pos, c);
+  if (length != 0) return length;
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  if (byte(pos) == 0xED && text.size() - pos >= 3 && (byte(pos + 1) & 0xE0) == 0xA0 &&
+      (byte(pos + 2) & 0xC0) == 0x80) {
+    c = 0xD000 | ((byte(pos + 1) & 0x3F) << 6) | (byte(pos + 2) & 0x3F);
+    return 3;
+  }
+  return 0;
+}
+
+std::u16string wtf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    char32_t c = kReplacement;
+    const std::size_t length = decodeWtf8(text, pos, c);
+    if (length == 0) c = kReplacement;
+    pos += length == 0 ? 1 : length;
+    appendUtf16(out, c);
+  }
+  return out;
+}
+
+bool isWellFormedUtf16(std::u16string_view units) {
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (isHighSurrogate(units[i]) && i + 1 < units.size() && isLowSurrogate(units[i + 1])) {
+      ++i;
+    } else if (isHighSurrogate(units[i]) || isLowSurrogate(units[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string utf16LeBytes(std::u16string_view units) {
+  std::string bytes;
+  bytes.reserve(units.size() * 2);
+  for (const char16_t unit : units) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+std::u16string utf16LeUnits(std::string_view bytes) {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
+  }
+  return units;
 }
 
 }  // namespace dsnconf

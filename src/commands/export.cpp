@@ -10,7 +10,7 @@
 #include "dsn/inventory.h"
 #include "dsn/inventory_json.h"
 #include "dsn/reg_file_writer.h"
-#include "platform/export_output.h"
+#include "platform/text_io.h"
 
 namespace dsnconf {
 namespace {

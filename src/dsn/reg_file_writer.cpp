@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "dsn/value_text.h"
-#include "platform/export_output.h"
+#include "platform/text_io.h"
 
 namespace dsnconf {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "base/unicode.h"
-#include "platform/export_output.h"
+#include "platform/text_io.h"
 
 namespace dsnconf {
 

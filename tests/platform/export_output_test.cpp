@@ -1,6 +1,6 @@
 // Moving a finished export into place: never over an existing file without
 // leave to replace it, and the temporary file gone once it is placed.
-#include "platform/export_output.h"
+#include "platform/text_io.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,20 @@
+// The text of this platform's interfaces (registry names and string data,
+// file names, the command line, the terminal) is 8-bit, UTF-8 where it is
+// text. Read as code units: UTF-8 as such, and any byte that is no UTF-8 as
+// the unit U+DC00 plus the byte; written back the same way, so that what was
+// read is written back byte for byte.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace dsnconf {
+
+std::u16string unitsOfNative(std::string_view bytes);
+std::string nativeBytesOfUnits(std::u16string_view units);
+
+// The same between the platform's bytes and WTF-8 text.
+std::string textOf(const std::string& bytes);
+std::string nativeBytes(const std::string& text);
+
+}  // namespace dsnconf

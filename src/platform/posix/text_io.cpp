@@ -1,0 +1,93 @@
+#include "platform/text_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "base/unicode.h"
+#include "native_text.h"
+
+namespace dsnconf {
+
+std::vector<std::string> textArguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(textOf(argv[i]));
+  return arguments;
+}
+
+void printText(std::string_view line) {
+  const std::string bytes = nativeBytes(std::string(line));
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+// Standard output is binary here already.
+void useBinaryStandardOutput() {}
+
+bool readWholeFile(const std::string& path, std::string& bytes) {
+  std::FILE* file = std::fopen(nativeBytes(path).c_str(), "rb");
+  if (!file) return false;
+  bytes.clear();
+  char buffer[65536];
+  for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+    bytes.append(buffer, read);
+  }
+  const bool complete = !std::ferror(file);
+  std::fclose(file);
+  return complete;
+}
+
+bool fileExists(const std::string& path) {
+  return access(nativeBytes(path).c_str(), F_OK) == 0;
+}
+
+void removeFile(const std::string& path) {
+  unlink(nativeBytes(path).c_str());
+}
+
+bool writeWholeFile(const std::string& path, const std::string& bytes, bool ownerOnly) {
+  const int descriptor = open(nativeBytes(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                              ownerOnly ? S_IRUSR | S_IWUSR : 0666);
+  if (descriptor < 0) return false;
+  bool written = !ownerOnly || fchmod(descriptor, S_IRUSR | S_IWUSR) == 0;
+  for (std::size_t done = 0; written && done < bytes.size();) {
+    const ssize_t count = write(descriptor, bytes.data() + done, bytes.size() - done);
+    if (count < 0 && errno == EINTR) continue;
+    written = count > 0;
+    if (written) done += static_cast<std::size_t>(count);
+  }
+  return close(descriptor) == 0 && written;
+}
+
+PlaceFileResult placeFile(const std::string& temporaryText, const std::string& targetText,
+                          bool replace) {
+  const std::string temporary = nativeBytes(temporaryText);
+  const std::string target = nativeBytes(targetText);
+  if (replace) {
+    return std::rename(temporary.c_str(), target.c_str()) == 0 ? PlaceFileResult::Placed
+                                                               : PlaceFileResult::Failed;
+  }
+  // A hard link is made only where no file is: no window in which another
+  // process's file could be replaced.
+  if (link(temporary.c_str(), target.c_str()) != 0) {
+    if (errno == EEXIST) return PlaceFileResult::TargetExists;
+    // A file system without hard links (FAT, some network mounts): look, then rename.
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return PlaceFileResult::Failed;
+    if (access(target.c_str(), F_OK) == 0) return PlaceFileResult::TargetExists;
+    return std::rename(temporary.c_str(), target.c_str()) == 0 ? PlaceFileResult::Placed
+                                                               : PlaceFileResult::Failed;
+  }
+  unlink(temporary.c_str());
+  return PlaceFileResult::Placed;
+}
+
+// The ANSI calls' text is UTF-8 here.
+std::u16string codePageToUtf16(const std::string& text) {
+  return utf8ToUtf16(text);
+}
+
+}  // namespace dsnconf

@@ -1,0 +1,47 @@
+// What the commands beyond the first six exchange with the world as text:
+// their arguments, the lines they print, and the files they read and write.
+// Text is WTF-8 (base/unicode.h), as the wide registry gives it. On Windows
+// the arguments come from the wide command line, a line goes to a console as
+// UTF-16 and to a pipe or a file as UTF-8, and file names are wide. On POSIX
+// they are the bytes of argv, of the terminal and of file names, read and
+// written as the registry's names are.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dsnconf {
+
+// The arguments after the program's name.
+std::vector<std::string> textArguments(int argc, char** argv);
+
+// One line, flushed at once.
+void printText(std::string_view line);
+
+// Standard output without any translation of line ends, for documents whose
+// bytes are fixed (UTF-16 with CRLF).
+void useBinaryStandardOutput();
+
+bool readWholeFile(const std::string& path, std::string& bytes);
+bool fileExists(const std::string& path);
+void removeFile(const std::string& path);
+
+// Writes a file whole, replacing one of that name; with `ownerOnly` a new
+// file is readable and writable by its owner only (POSIX; on Windows the
+// folder's permissions apply).
+bool writeWholeFile(const std::string& path, const std::string& bytes, bool ownerOnly);
+
+enum class PlaceFileResult { Placed, TargetExists, Failed };
+
+// Renames the finished file `temporary` to `target` in one step. Without
+// `replace`, an existing target is left alone and TargetExists returned; the
+// temporary file stays where it is unless Placed.
+PlaceFileResult placeFile(const std::string& temporary, const std::string& target, bool replace);
+
+// Text as the ANSI registry calls hand it over (the ANSI code page on
+// Windows, UTF-8 on POSIX) as UTF-16 code units, zero bytes included. What
+// the code page cannot carry becomes U+FFFD.
+std::u16string codePageToUtf16(const std::string& text);
+
+}  // namespace dsnconf
