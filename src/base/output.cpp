@@ -4,9 +4,23 @@
 
 namespace dsnconf {
 
+namespace {
+
+LineWriter lineWriter = nullptr;
+
+}  // namespace
+
+void useLineWriter(LineWriter writer) {
+  lineWriter = writer;
+}
+
 // Written as bytes: names read from the registry or typed by the user may hold
 // any 8-bit character, including '%'.
 void printLine(std::string_view line) {
+  if (lineWriter) {
+    lineWriter(line);
+    return;
+  }
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);

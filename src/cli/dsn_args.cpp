@@ -102,9 +102,7 @@ std::string readDsnName(ArgCursor& cursor, UsageScreen screen) {
   if (std::strlen(name) > kMaxTargetName) {
     usageError("*** DSN is longer than " + std::to_string(kMaxTargetName) + " ***", screen);
   }
-  DsnTarget target;
-  copyBounded(target.name, name, sizeof target.name);
-  if (!validateDsnTarget(target)) printUsageAndExit(screen, true);
+  if (!validateDsnName(name)) printUsageAndExit(screen, true);
   if (isOdbcIniSpecialKey(name)) {
     usageError(std::string("*** ") + name +
                    " is not a valid DSN: ODBC.INI keeps its own settings under that name ***",

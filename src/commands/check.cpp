@@ -60,10 +60,10 @@ std::string findingLine(const Finding& finding) {
   return "*** " + line + " ***";
 }
 
-// Names and messages hold the registry's ANSI text; JSON is UTF-8, converted
-// as export converts it.
+// Names and messages are WTF-8; JSON is UTF-8, converted as export converts it.
 nlohmann::ordered_json optionalJson(const std::optional<std::string>& value) {
-  return value ? nlohmann::ordered_json(codePageToUtf8(*value)) : nlohmann::ordered_json(nullptr);
+  bool exact = true;
+  return value ? nlohmann::ordered_json(jsonText(*value, exact)) : nlohmann::ordered_json(nullptr);
 }
 
 nlohmann::ordered_json findingJson(const Finding& finding) {
@@ -72,8 +72,11 @@ nlohmann::ordered_json findingJson(const Finding& finding) {
   object["severity"] = severityName(finding.severity);
   addPlaceJson(object, finding.place);
   object["dsn"] = optionalJson(finding.dsn);
+  bool exact = true;
+  if (finding.dsn) jsonText(*finding.dsn, exact);
+  if (!exact) object["dsnBytes"] = nameBytes(*finding.dsn);
   object["driver"] = optionalJson(finding.driver);
-  object["message"] = codePageToUtf8(finding.message);
+  object["message"] = jsonText(finding.message, exact);
   object["fix"] = optionalJson(finding.fix);
   return object;
 }

@@ -7,6 +7,7 @@
 #include "base/output.h"
 #include "cli/command_line.h"
 #include "commands/commands.h"
+#include "dsn/document_file.h"
 #include "dsn/inventory.h"
 #include "dsn/inventory_json.h"
 #include "dsn/reg_file_writer.h"
@@ -31,21 +32,6 @@ std::string documentBytes(ExportFormat format, const Inventory& inventory) {
   return inventoryJsonText(inventory) + "\n";
 }
 
-bool fileExists(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  std::fclose(file);
-  return true;
-}
-
-bool writeWhole(const std::string& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  const bool written =
-      std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-  return std::fclose(file) == 0 && written;
-}
-
 int reportFileExists(const std::string& file) {
   printLine("*** " + file + " already exists; add /y after the file name to replace it ***");
   return 1;
@@ -56,27 +42,23 @@ int reportCannotWrite(const std::string& file) {
   return 1;
 }
 
-// The whole document to a temporary file beside the target, then renamed
-// over it: the target is written whole or not at all.
-int writeFile(const std::string& file, bool replace, const std::string& bytes,
+// A registry file holds every value, passwords included: only its owner may
+// read it.
+int writeFile(ExportFormat format, const std::string& file, bool replace, const std::string& bytes,
               std::size_t dataSources) {
-  if (!replace && fileExists(file)) return reportFileExists(file);
-  const std::string temporary = file + ".tmp";
-  if (!writeWhole(temporary, bytes)) {
-    std::remove(temporary.c_str());
-    return reportCannotWrite(file);
-  }
-  const PlaceFileResult placed = placeFile(temporary, file, replace);
-  if (placed != PlaceFileResult::Placed) std::remove(temporary.c_str());
-  if (placed == PlaceFileResult::TargetExists) return reportFileExists(file);
-  if (placed == PlaceFileResult::Failed) return reportCannotWrite(file);
+  const DocumentWrite written = writeDocument(file, bytes, replace, format == ExportFormat::Reg);
+  if (written == DocumentWrite::Exists) return reportFileExists(file);
+  if (written == DocumentWrite::Failed) return reportCannotWrite(file);
   printLine("Exported " + std::to_string(dataSources) +
             (dataSources == 1 ? " data source to " : " data sources to ") + file);
   return 0;
 }
 
+// A JSON document is text, written as the terminal or the pipe takes it; a
+// registry file's bytes are fixed.
 int writeStandardOutput(ExportFormat format, const std::string& bytes) {
-  if (format == ExportFormat::Reg) useBinaryStandardOutput();
+  if (format == ExportFormat::Json) return writeText(bytes) ? 0 : 1;
+  useBinaryStandardOutput();
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
                        std::fflush(stdout) == 0;
   return written ? 0 : 1;
@@ -93,7 +75,7 @@ int exportConfiguration(ExportFormat format, const char* file, bool replace) {
   }
   const std::string bytes = documentBytes(format, inventory);
   if (!file) return writeStandardOutput(format, bytes);
-  return writeFile(file, replace, bytes, countDataSources(inventory));
+  return writeFile(format, file, replace, bytes, countDataSources(inventory));
 }
 
 // Longer than every keyword of the command, so that a longer word cut to

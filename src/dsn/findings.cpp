@@ -4,6 +4,7 @@
 
 #include "dsn/family.h"
 #include "dsn/repair_hints.h"
+#include "platform/wide_registry.h"
 
 namespace dsnconf {
 namespace {
@@ -103,7 +104,7 @@ void findDriverFileMismatch(const Configuration& configuration, Findings& findin
       finding.message = "its Driver value " + quoted(driver->text()) +
                         " is not the file its driver is registered with in " +
                         viewsText(inventory, place) + ", " + quoted(files.front());
-      if (reachedByDsnTarget(inventory, place, dataSource.name)) {
+      if (reachedByDsnTarget(inventory, place, dataSource.name) && ansiCarries(files.front())) {
         finding.fix = "dsnconf set /dsn " + commandArgument(dataSource.name) + " Driver " +
                       commandArgument(files.front());
       }

@@ -24,6 +24,13 @@ struct UnreadableEntry {
   EntryProblem problem = EntryProblem::NotAString;
 };
 
+// A key below a data source's key, where a driver may keep settings of its
+// own: its path below the data source's key ("Engines\Jet") and its values.
+struct Subkey {
+  std::string path;
+  std::vector<RegistryValue> values;  // in registry order
+};
+
 // A data source whose list entry names one of the family's drivers.
 struct FamilyDataSource {
   std::string name;       // as the list names it
@@ -33,6 +40,7 @@ struct FamilyDataSource {
   // the Driver Manager cannot use the data source, and `view /all` stops.
   bool hasKey = false;
   std::vector<RegistryValue> properties;  // in registry order
+  std::vector<Subkey> subkeys;            // each before those below it, in registry order
 
   const RegistryValue* property(const char* name) const;
 };

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "base/unicode.h"
 #include "dsn/value_text.h"
 
 namespace dsnconf {
@@ -36,22 +37,31 @@ std::uint64_t bigEndian(const std::string& bytes) {
 // The strings of REG_MULTI_SZ data, and whether they say all of it (each
 // string terminated, then one more terminator; empty data is no strings).
 json multiStrings(const std::string& data, bool& exact) {
+  const std::u16string units = utf16LeUnits(data);
   json strings = json::array();
-  std::string rebuilt;
+  std::u16string rebuilt;
+  exact = data.size() % 2 == 0;
   std::size_t start = 0;
-  while (start < data.size()) {
-    const std::size_t end = data.find('\0', start);
-    const std::string item = data.substr(start, end == std::string::npos ? end : end - start);
+  while (start < units.size()) {
+    const std::size_t end = units.find(u'\0', start);
+    const std::u16string item =
+        units.substr(start, end == std::u16string::npos ? end : end - start);
     if (item.empty()) break;
-    strings.push_back(codePageToUtf8(item));
-    rebuilt += item + '\0';
-    if (end == std::string::npos) break;
+    bool itemExact = true;
+    strings.push_back(jsonText(utf16ToWtf8(item), itemExact));
+    exact = exact && itemExact;
+    rebuilt += item + u'\0';
+    if (end == std::u16string::npos) break;
     start = end + 1;
   }
-  if (!data.empty()) rebuilt += '\0';
-  exact = rebuilt == data;
+  if (!units.empty()) rebuilt += u'\0';
+  exact = exact && rebuilt == units;
   return strings;
 }
+
+// The largest integer a JSON reader that takes numbers as doubles (jq,
+// JavaScript) holds exactly: 2^53 - 1. Larger QWORDs are written as strings.
+constexpr std::uint64_t kLargestExactNumber = (std::uint64_t{1} << 53) - 1;
 
 // The data of a value as a script reads it best; `exact` is false where
 // the bytes must be given as well.
@@ -59,23 +69,36 @@ json dataOf(const RegistryValue& value, bool& exact) {
   exact = true;
   switch (value.type) {
     case REG_SZ:
-    case REG_EXPAND_SZ:
-      exact = value.data.size() == value.text().size() + 1;
-      return codePageToUtf8(value.text());
+    case REG_EXPAND_SZ: {
+      const std::string text = value.text();
+      const std::string json = jsonText(text, exact);
+      exact = exact && value.data == stringData(text);
+      return json;
+    }
     case REG_MULTI_SZ:
       return multiStrings(value.data, exact);
     case REG_DWORD:
     case REG_DWORD_BIG_ENDIAN:
       if (value.data.size() != 4) break;
       return value.type == REG_DWORD ? littleEndian(value.data) : bigEndian(value.data);
-    case REG_QWORD:
+    case REG_QWORD: {
       if (value.data.size() != 8) break;
-      return littleEndian(value.data);
+      const std::uint64_t number = littleEndian(value.data);
+      if (number <= kLargestExactNumber) return number;
+      return std::to_string(number);
+    }
     default:
       return hexBytes(value.data);
   }
   exact = false;
   return nullptr;
+}
+
+// "name" and, where the name is no exact Unicode text, "nameBytes".
+void addName(json& object, const std::string& name) {
+  bool exact = true;
+  object["name"] = jsonText(name, exact);
+  if (!exact) object["nameBytes"] = nameBytes(name);
 }
 
 json tracingOf(const PlaceInventory& place) {
@@ -113,7 +136,7 @@ void addPlaceJson(json& object, const Place* place) {
 
 json valueToJson(const RegistryValue& value) {
   json object = objectWithRoom(4);
-  object["name"] = codePageToUtf8(value.name);
+  addName(object, value.name);
   object["type"] = registryTypeName(value.type);
   bool exact = true;
   object["data"] = dataOf(value, exact);
@@ -123,13 +146,27 @@ json valueToJson(const RegistryValue& value) {
 
 namespace {
 
+json subkeysToJson(const std::vector<Subkey>& subkeys) {
+  json array = json::array();
+  for (const Subkey& subkey : subkeys) {
+    json object = objectWithRoom(3);
+    bool exact = true;
+    object["path"] = jsonText(subkey.path, exact);
+    if (!exact) object["pathBytes"] = nameBytes(subkey.path);
+    object["values"] = valuesToJson(subkey.values);
+    array.push_back(std::move(object));
+  }
+  return array;
+}
+
 json dataSourceJson(const Place& place, const FamilyDataSource& dataSource) {
-  json object = objectWithRoom(6);
-  object["name"] = codePageToUtf8(dataSource.name);
+  json object = objectWithRoom(8);
+  addName(object, dataSource.name);
   addPlaceJson(object, &place);
   object["driver"] = dataSource.driver;
   object["hasKey"] = dataSource.hasKey;
   object["properties"] = valuesToJson(dataSource.properties);
+  object["subkeys"] = subkeysToJson(dataSource.subkeys);
   return object;
 }
 

@@ -10,9 +10,6 @@
 namespace dsnconf {
 namespace {
 
-// Windows' longest key name, with the terminator.
-constexpr DWORD kMaxKeyName = 256;
-
 const char* rootName(HKEY root) {
   return root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
@@ -49,8 +46,32 @@ class PlaceReader {
   }
 
   LSTATUS readValues(HKEY key, const std::string& path, std::vector<RegistryValue>& values) {
-    const LSTATUS status = readAllValues(key, values, buffers_);
+    const LSTATUS status = readAllValues(key, values);
     return status == ERROR_SUCCESS ? status : fail(status, path);
+  }
+
+  // Every key below an open key, each with its values, depth first.
+  LSTATUS readSubkeys(HKEY key, const std::string& path, const std::string& below,
+                      std::vector<Subkey>& subkeys) {
+    std::vector<std::string> names;
+    LSTATUS status = readSubkeyNames(key, names);
+    if (status != ERROR_SUCCESS) return fail(status, path);
+    for (const std::string& name : names) {
+      const std::string subpath = below.empty() ? name : below + "\\" + name;
+      RegKeyHolder subkey;
+      bool found = false;
+      status = openKeyIfPresent(key, name, KEY_READ, subkey, found);
+      if (status != ERROR_SUCCESS) return fail(status, path + "\\" + name);
+      // A key deleted since it was listed is simply not there.
+      if (!found) continue;
+      subkeys.push_back({subpath, {}});
+      status = readValues(subkey.get(), path + "\\" + name, subkeys.back().values);
+      if (status == ERROR_SUCCESS) {
+        status = readSubkeys(subkey.get(), path + "\\" + name, subpath, subkeys);
+      }
+      if (status != ERROR_SUCCESS) return status;
+    }
+    return ERROR_SUCCESS;
   }
 
   // One value of an open key, absent where it is missing.
@@ -100,6 +121,9 @@ class PlaceReader {
       if (status == ERROR_SUCCESS && dataSource.hasKey) {
         status = readValues(key.get(), path, dataSource.properties);
       }
+      if (status == ERROR_SUCCESS && dataSource.hasKey) {
+        status = readSubkeys(key.get(), path, "", dataSource.subkeys);
+      }
       if (status != ERROR_SUCCESS) return status;
     }
     return ERROR_SUCCESS;
@@ -110,19 +134,16 @@ class PlaceReader {
     bool found = false;
     LSTATUS status = open(kOdbcIniPath, odbcIni, found);
     if (status != ERROR_SUCCESS || !found) return status;
-    char name[kMaxKeyName];
-    for (DWORD index = 0;; ++index) {
-      DWORD length = kMaxKeyName;
-      status =
-          RegEnumKeyExA(odbcIni.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-      if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
-      if (status != ERROR_SUCCESS) return fail(status, kOdbcIniPath);
-      const std::string subkey(name, length);
+    std::vector<std::string> names;
+    status = readSubkeyNames(odbcIni.get(), names);
+    if (status != ERROR_SUCCESS) return fail(status, kOdbcIniPath);
+    for (const std::string& subkey : names) {
       if (isOdbcIniSpecialKey(subkey) || listedNames_.count(foldRegistryName(subkey)) != 0)
         continue;
       status = readUnlistedKey(odbcIni.get(), subkey);
       if (status != ERROR_SUCCESS) return status;
     }
+    return ERROR_SUCCESS;
   }
 
   LSTATUS readUnlistedKey(HKEY odbcIni, const std::string& subkey) {
@@ -202,8 +223,6 @@ class PlaceReader {
   const Place& place_;
   PlaceInventory& result_;
   InventoryFailure& failure_;
-  // Made once for the place: a place holds thousands of keys.
-  ValueBuffers buffers_;
   // Every name the list holds, readable or not, case folded.
   std::unordered_set<std::string> listedNames_;
 };

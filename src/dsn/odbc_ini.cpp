@@ -1,7 +1,9 @@
 #include "dsn/odbc_ini.h"
 
 #include "base/output.h"
+#include "base/unicode.h"
 #include "dsn/family.h"
+#include "platform/wide_registry.h"
 
 namespace dsnconf {
 
@@ -31,8 +33,12 @@ bool openDsnKey(const char* name, RegKeyHolder& key) {
 EntryReading readEntry(const RegistryValue& entry) {
   EntryReading reading;
   reading.namesFamilyDriver = entry.type == REG_SZ && isKnownDriverName(entry.text().c_str());
-  const bool nameFits = entry.name.size() < kValueNameBuffer - 1;
-  const bool dataFits = entry.data.size() <= kValueDataBuffer;
+  // The walks read through the ANSI calls: what counts is the length there.
+  const std::size_t dataLength = isStringType(entry.type)
+                                     ? ansiLength(utf16ToWtf8(utf16LeUnits(entry.data)))
+                                     : entry.data.size();
+  const bool nameFits = ansiLength(entry.name) < kValueNameBuffer - 1;
+  const bool dataFits = dataLength <= kValueDataBuffer;
   if (!nameFits || !dataFits) {
     reading.problem = EntryProblem::TooLong;
   } else if (entry.type != REG_SZ) {

@@ -2,13 +2,24 @@
 
 #include <cstdio>
 
+#include "base/unicode.h"
 #include "dsn/value_text.h"
-#include "platform/text_io.h"
 
 namespace dsnconf {
 namespace {
 
 const char16_t* const kLineEnd = u"\r\n";
+
+// What the file holds and how to restore it. A 32-bit reg.exe (what a 32-bit
+// shell or agent starts) would write the 64-bit sections into the 32-bit
+// view; /reg:64 keeps each section in its own view.
+const char16_t* const kHeaderComments[] = {
+    u"; Ivorel ODBC data sources, written by dsnconf export /reg: each data source's",
+    u"; entry in ODBC Data Sources and its key with every value and subkey.",
+    u"; Restore them with: reg import <this file> /reg:64",
+    u"; It adds and overwrites; it removes nothing. Passwords stored in the data",
+    u"; sources are in it: keep it as you keep passwords.",
+};
 // A line of hex data is broken once it reaches this many characters.
 constexpr std::size_t kHexLineWidth = 77;
 const char16_t* const kHexContinuation = u"\\\r\n  ";
@@ -19,25 +30,13 @@ std::u16string ascii(const std::string& text) {
 }
 
 // A quoted name or string: backslash and quote escaped, as regedit does.
-std::u16string quoted(const std::string& text) {
+std::u16string quoted(const std::u16string& units) {
   std::u16string out = u"\"";
-  for (const char16_t c : codePageToUtf16(text)) {
+  for (const char16_t c : units) {
     if (c == u'\\' || c == u'"') out += u'\\';
     out += c;
   }
   return out + u'"';
-}
-
-// The bytes a hex form carries: what Windows keeps for the string types
-// (UTF-16LE), the data itself for the others.
-std::string storedBytes(const RegistryValue& value) {
-  if (!isStringType(value.type)) return value.data;
-  std::string bytes;
-  for (const char16_t unit : codePageToUtf16(value.data)) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
 }
 
 // hex: or hex(N): and the bytes, continuing on further lines past the width.
@@ -50,7 +49,7 @@ std::u16string hexData(const RegistryValue& value, std::size_t column) {
   }
   std::u16string out = ascii(prefix);
   column += out.size();
-  const std::string bytes = storedBytes(value);
+  const std::string& bytes = value.data;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     char digits[3];
     std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(bytes[i]));
@@ -67,7 +66,11 @@ std::u16string hexData(const RegistryValue& value, std::size_t column) {
 }
 
 std::u16string valueData(const RegistryValue& value, std::size_t column) {
-  if (value.type == REG_SZ && isPlainString(value.data)) return quoted(value.text());
+  if (value.type == REG_SZ && isPlainString(value.data)) {
+    std::u16string units = utf16LeUnits(value.data);
+    units.pop_back();
+    return quoted(units);
+  }
   if (value.type == REG_DWORD && value.data.size() == 4) {
     unsigned long number = 0;
     for (std::size_t i = 4; i-- > 0;) {
@@ -83,7 +86,7 @@ std::u16string valueData(const RegistryValue& value, std::size_t column) {
 void appendKey(std::u16string& out, const std::string& path) {
   out += kLineEnd;
   out += u'[';
-  out += codePageToUtf16(path);
+  out += wtf8ToUtf16(path);
   out += u']';
   out += kLineEnd;
 }
@@ -97,15 +100,20 @@ void appendPlace(std::u16string& out, const PlaceInventory& place, bool twoMachi
   }
   for (const FamilyDataSource& dataSource : place.dataSources) {
     if (!dataSource.hasKey) continue;
-    appendKey(out, odbcIni + "\\" + dataSource.name);
+    const std::string key = odbcIni + "\\" + dataSource.name;
+    appendKey(out, key);
     for (const RegistryValue& property : dataSource.properties) out += regValueLines(property);
+    for (const Subkey& subkey : dataSource.subkeys) {
+      appendKey(out, key + "\\" + subkey.path);
+      for (const RegistryValue& value : subkey.values) out += regValueLines(value);
+    }
   }
 }
 
 }  // namespace
 
 std::u16string regValueLines(const RegistryValue& value) {
-  std::u16string out = value.name.empty() ? std::u16string(u"@") : quoted(value.name);
+  std::u16string out = value.name.empty() ? std::u16string(u"@") : quoted(wtf8ToUtf16(value.name));
   out += u'=';
   out += valueData(value, out.size());
   out += kLineEnd;
@@ -115,19 +123,18 @@ std::u16string regValueLines(const RegistryValue& value) {
 std::u16string regFileText(const Inventory& inventory, bool twoMachineViews) {
   std::u16string out = u"Windows Registry Editor Version 5.00";
   out += kLineEnd;
+  for (const char16_t* line : kHeaderComments) {
+    out += kLineEnd;
+    out += line;
+  }
+  out += kLineEnd;
   for (const PlaceInventory& place : inventory.places) appendPlace(out, place, twoMachineViews);
   out += kLineEnd;
   return out;
 }
 
 std::string utf16LeFileBytes(const std::u16string& text) {
-  std::string bytes = "\xFF\xFE";
-  bytes.reserve(2 + text.size() * 2);
-  for (const char16_t unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
+  return "\xFF\xFE" + utf16LeBytes(text);
 }
 
 }  // namespace dsnconf

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "base/output.h"
+#include "base/unicode.h"
+#include "platform/wide_registry.h"
 
 namespace dsnconf {
 
@@ -58,13 +60,23 @@ bool sameRegistryName(const std::string& a, const std::string& b) {
   return a.size() == b.size() && foldRegistryName(a) == foldRegistryName(b);
 }
 
-std::string stringPart(const std::string& data) {
-  return data.substr(0, data.find('\0'));
+std::string stringText(const std::string& data) {
+  std::u16string units = utf16LeUnits(data);
+  units.resize(std::min(units.size(), units.find(u'\0')));
+  return utf16ToWtf8(units);
+}
+
+std::string stringData(const std::string& text) {
+  return utf16LeBytes(wtf8ToUtf16(text) + u'\0');
+}
+
+std::string RegistryValue::text() const {
+  return isStringType(type) ? stringText(data) : data.substr(0, data.find('\0'));
 }
 
 LSTATUS openKeyIfPresent(HKEY parent, const std::string& path, REGSAM access, RegKeyHolder& key,
                          bool& found) {
-  const LSTATUS status = RegOpenKeyExA(parent, path.c_str(), 0, access, key.receive());
+  const LSTATUS status = wideOpenKey(parent, path, access, key.receive());
   found = status == ERROR_SUCCESS;
   if (status == ERROR_SUCCESS) return status;
   key.clearAfterFailure();
@@ -72,45 +84,31 @@ LSTATUS openKeyIfPresent(HKEY parent, const std::string& path, REGSAM access, Re
 }
 
 LSTATUS readWholeValue(HKEY key, const std::string& name, RegistryValue& value, bool& found) {
-  found = false;
   DWORD type = REG_NONE;
-  DWORD size = 0;
-  LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size);
-  std::vector<BYTE> data;
-  // The value may grow between the two calls; read again with its new size.
-  while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
-    data.resize(size + 1);
-    DWORD length = static_cast<DWORD>(data.size());
-    status = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &length);
-    if (status == ERROR_SUCCESS) {
-      found = true;
-      value = RegistryValue{name, type,
-                            std::string(reinterpret_cast<const char*>(data.data()), length)};
-      return status;
-    }
-    size = length;
-  }
+  std::string data;
+  const LSTATUS status = wideQueryValue(key, name, &type, &data);
+  found = status == ERROR_SUCCESS;
+  if (found) value = RegistryValue{name, type, std::move(data)};
   return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
-LSTATUS readAllValues(HKEY key, std::vector<RegistryValue>& values, ValueBuffers& buffers) {
-  std::vector<char>& name = buffers.name;
-  std::vector<BYTE>& data = buffers.data;
-  for (DWORD index = 0;;) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    DWORD dataLength = static_cast<DWORD>(data.size());
-    DWORD type = REG_NONE;
-    const LSTATUS status = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type,
-                                         data.data(), &dataLength);
+LSTATUS readAllValues(HKEY key, std::vector<RegistryValue>& values) {
+  for (DWORD index = 0;; ++index) {
+    RegistryValue value;
+    const LSTATUS status = wideEnumValue(key, index, &value.name, &value.type, &value.data);
     if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
-    if (status == ERROR_MORE_DATA && dataLength > data.size()) {
-      data.resize(dataLength);
-      continue;
-    }
     if (status != ERROR_SUCCESS) return status;
-    values.push_back({std::string(name.data(), nameLength), type,
-                      std::string(reinterpret_cast<const char*>(data.data()), dataLength)});
-    ++index;
+    values.push_back(std::move(value));
+  }
+}
+
+LSTATUS readSubkeyNames(HKEY key, std::vector<std::string>& names) {
+  for (DWORD index = 0;; ++index) {
+    std::string name;
+    const LSTATUS status = wideEnumKey(key, index, &name);
+    if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    names.push_back(std::move(name));
   }
 }
 

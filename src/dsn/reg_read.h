@@ -1,7 +1,10 @@
 // Reading the registry the way the commands need it: one owner per open key,
 // a key opened where present, a value read whole whatever its size, every
 // value of a key, the string part of data, and the fixed-buffer walk over a
-// key's values that the first commands print from.
+// key's values that the first commands print from. The first six commands
+// read through the ANSI calls, as they always have; the later ones through
+// the wide registry (platform/wide_registry.h), with names as WTF-8 and the
+// string types' data as UTF-16LE.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/wide_registry.h"
 #include "win32.h"
 
 namespace dsnconf {
@@ -42,17 +46,22 @@ class RegKeyHolder {
 std::string foldRegistryName(std::string name);
 bool sameRegistryName(const std::string& a, const std::string& b);
 
-// Data up to its first zero byte: what a string value says.
-std::string stringPart(const std::string& data);
+// String data (UTF-16LE) up to its first zero code unit, as WTF-8: what a
+// string value says.
+std::string stringText(const std::string& data);
 
-// A value as the ANSI registry calls hand it over: its type and its exact
-// bytes (a string with the terminators it was stored with).
+// String data for text: UTF-16LE with its terminator.
+std::string stringData(const std::string& text);
+
+// A value as the wide calls hand it over: its name (WTF-8), its type and its
+// exact bytes (a string's UTF-16LE with the terminators it was stored with).
 struct RegistryValue {
   std::string name;
   DWORD type = REG_NONE;
   std::string data;
 
-  std::string text() const { return stringPart(data); }
+  // What a string value says; the bytes up to the first zero for other types.
+  std::string text() const;
 };
 
 // Opens `path` below `parent` with `access`. A missing key is no failure:
@@ -64,13 +73,11 @@ LSTATUS openKeyIfPresent(HKEY parent, const std::string& path, REGSAM access, Re
 // missing value is no failure: ERROR_SUCCESS with `found` false.
 LSTATUS readWholeValue(HKEY key, const std::string& name, RegistryValue& value, bool& found);
 
-// Every value of an open key, whole, in registry order. The buffers are the
-// caller's, so that thousands of keys are read without allocating afresh.
-struct ValueBuffers {
-  std::vector<char> name = std::vector<char>(16384);  // Windows' longest value name
-  std::vector<BYTE> data = std::vector<BYTE>(1024);   // grows to the largest value
-};
-LSTATUS readAllValues(HKEY key, std::vector<RegistryValue>& values, ValueBuffers& buffers);
+// Every value of an open key, whole, in registry order.
+LSTATUS readAllValues(HKEY key, std::vector<RegistryValue>& values);
+
+// The names of the subkeys of an open key, in the order Windows lists them.
+LSTATUS readSubkeyNames(HKEY key, std::vector<std::string>& names);
 
 // Called once per value: the key walked, the value's name, its data as a
 // terminated string whatever its type, and the caller's context. A non-zero

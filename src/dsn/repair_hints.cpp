@@ -3,6 +3,7 @@
 #include "dsn/family.h"
 #include "dsn/odbc_ini.h"
 #include "dsn/target.h"
+#include "platform/wide_registry.h"
 
 namespace dsnconf {
 namespace {
@@ -24,7 +25,8 @@ bool isHintableName(const std::string& name) {
 
 bool reachedByDsnTarget(const Inventory& inventory, const PlaceInventory& place,
                         const std::string& name) {
-  if (!isHintableName(name)) return false;
+  // set and name read their command line as ANSI text.
+  if (!isHintableName(name) || !ansiCarries(name)) return false;
   for (const PlaceInventory& earlier : inventory.places) {
     if (&earlier == &place) return true;
     if (holdsName(earlier, name)) return false;

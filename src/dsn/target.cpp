@@ -6,6 +6,7 @@
 
 #include "base/output.h"
 #include "platform/odbc_installer.h"
+#include "platform/text_io.h"
 
 namespace dsnconf {
 namespace {
@@ -33,6 +34,12 @@ bool validateDsnTarget(const DsnTarget& target) {
   }
   if (SQLValidDSN(target.name)) return true;
   printLine(std::string("*** ") + target.name + " is not a valid DSN ***");
+  return false;
+}
+
+bool validateDsnName(const std::string& name) {
+  if (SQLValidDSNW(wideText(name).c_str())) return true;
+  printLine("*** " + name + " is not a valid DSN ***");
   return false;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace dsnconf {
 
@@ -21,5 +22,9 @@ struct DsnTarget {
 // Asks the ODBC installer whether a Registry or File target may be used. On
 // false one line has been printed.
 bool validateDsnTarget(const DsnTarget& target);
+
+// The same question for the name of a data source that a later command
+// creates or changes (WTF-8), asked through the installer's wide call.
+bool validateDsnName(const std::string& name);
 
 }  // namespace dsnconf

@@ -1,10 +1,8 @@
 #include "dsn/value_text.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "base/unicode.h"
-#include "platform/text_io.h"
 
 namespace dsnconf {
 
@@ -29,21 +27,20 @@ std::string registryTypeName(DWORD type) {
   return name;
 }
 
-bool isStringType(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 bool isPlainString(const std::string& data) {
-  if (data.empty() || data.back() != '\0') return false;
-  return data.find_first_of(std::string("\0\r\n", 3)) == data.size() - 1;
+  if (data.size() < 2 || data.size() % 2 != 0) return false;
+  const std::u16string units = utf16LeUnits(data);
+  return units.find_first_of(std::u16string(u"\0\r\n", 3)) == units.size() - 1;
 }
 
-std::string codePageToUtf8(const std::string& text) {
-  // ASCII reads the same in every code page and in UTF-8.
-  const bool ascii = std::all_of(text.begin(), text.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii) return text;
-  return utf16ToUtf8(codePageToUtf16(text));
+std::string jsonText(const std::string& text, bool& exact) {
+  const std::u16string units = wtf8ToUtf16(text);
+  exact = isWellFormedUtf16(units);
+  return exact ? text : utf16ToUtf8(units);
+}
+
+std::string nameBytes(const std::string& name) {
+  return hexBytes(utf16LeBytes(wtf8ToUtf16(name)));
 }
 
 std::string hexBytes(const std::string& data) {

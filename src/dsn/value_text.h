@@ -1,27 +1,30 @@
-// How registry values read through the ANSI calls are described in exported
-// documents: type names, which string data reads back exactly from its text,
-// and UTF-16 / UTF-8 / hex renderings.
+// How registry names and values are described in exported documents: type
+// names, which string data reads back exactly from its text, text as JSON
+// carries it, and hex renderings.
 #pragma once
 
 #include <string>
 
-#include "dsn/inventory.h"
 #include "dsn/places.h"
+#include "win32.h"
 
 namespace dsnconf {
 
 // "REG_SZ", "REG_DWORD", ...; an unknown type as its number ("REG_0x0000002a").
 std::string registryTypeName(DWORD type);
 
-// The types whose data the ANSI calls convert to and from the code page.
-bool isStringType(DWORD type);
-
-// Whether string data is exactly one terminated string without further zero
-// bytes or line breaks: the form that a quoted "..." restores byte for byte.
+// Whether string data (UTF-16LE) is exactly one terminated string without
+// further zero units or line breaks: the form that a quoted "..." restores
+// unit for unit.
 bool isPlainString(const std::string& data);
 
-// Code-page text (names, string data) as UTF-8, for JSON.
-std::string codePageToUtf8(const std::string& text);
+// Text (WTF-8) as JSON carries it, UTF-8; `exact` is false where it held a
+// surrogate without its pair, which became U+FFFD.
+std::string jsonText(const std::string& text, bool& exact);
+
+// A name as Windows holds it, its UTF-16LE code units, in hex: what JSON
+// carries beside a name that it cannot carry exactly.
+std::string nameBytes(const std::string& name);
 
 // Lower-case hex digits of every byte, without separators.
 std::string hexBytes(const std::string& data);

@@ -16,6 +16,14 @@ namespace dsnconf {
 // The arguments after the program's name.
 std::vector<std::string> textArguments(int argc, char** argv);
 
+// Text as the wide strings of this platform's API: UTF-16 on Windows, code
+// points on POSIX.
+std::wstring wideText(const std::string& text);
+
+// Text to standard output, flushed: false where it could not be written
+// whole (a full disk behind a redirection).
+bool writeText(std::string_view text);
+
 // One line, flushed at once.
 void printText(std::string_view line);
 
@@ -38,10 +46,5 @@ enum class PlaceFileResult { Placed, TargetExists, Failed };
 // `replace`, an existing target is left alone and TargetExists returned; the
 // temporary file stays where it is unless Placed.
 PlaceFileResult placeFile(const std::string& temporary, const std::string& target, bool replace);
-
-// Text as the ANSI registry calls hand it over (the ANSI code page on
-// Windows, UTF-8 on POSIX) as UTF-16 code units, zero bytes included. What
-// the code page cannot carry becomes U+FFFD.
-std::u16string codePageToUtf16(const std::string& text);
 
 }  // namespace dsnconf

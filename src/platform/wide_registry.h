@@ -17,6 +17,11 @@
 
 namespace dsnconf {
 
+// The types whose data is text: UTF-16LE as Windows keeps it.
+inline bool isStringType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
 LSTATUS wideOpenKey(HKEY parent, const std::string& path, REGSAM access, HKEY* key);
 // Opens the key, creating it and any key above it that is missing;
 // `created` says whether the last level is new.

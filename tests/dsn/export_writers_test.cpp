@@ -1,6 +1,6 @@
 // The two writers of export, on inventories built here: the registry file's
-// value lines, keys and bytes, and the JSON document's fields. The code page
-// of the POSIX build is UTF-8.
+// value lines, keys and bytes, and the JSON document's fields. Names are
+// WTF-8 and string data UTF-16LE, as the wide registry calls hold them.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +10,7 @@
 #include "dsn/inventory_json.h"
 #include "dsn/reg_file_writer.h"
 #include "dsn/value_text.h"
+#include "wide_data.h"
 
 namespace dsnconf::test {
 namespace {
@@ -29,20 +30,20 @@ struct ValueLineCase {
 
 TEST(RegFileWriter, EachTypeInTheFormThatRestoresItsBytes) {
   const ValueLineCase cases[] = {
-      {"plain string", {"Server", REG_SZ, "db\0"s}, R"("Server"="db")"},
-      {"escapes", {"Pa\"th", REG_SZ, "C:\\x \"y\"\0"s}, R"("Pa\"th"="C:\\x \"y\"")"},
-      {"default value", {"", REG_SZ, "v\0"s}, R"(@="v")"},
-      {"empty string", {"E", REG_SZ, "\0"s}, R"("E"="")"},
+      {"plain string", {"Server", REG_SZ, u"db\0"_w}, R"("Server"="db")"},
+      {"escapes", {"Pa\"th", REG_SZ, u"C:\\x \"y\"\0"_w}, R"("Pa\"th"="C:\\x \"y\"")"},
+      {"default value", {"", REG_SZ, u"v\0"_w}, R"(@="v")"},
+      {"empty string", {"E", REG_SZ, u"\0"_w}, R"("E"="")"},
       {"no data at all", {"E", REG_SZ, ""}, R"("E"=hex(1):)"},
-      {"no terminator", {"U", REG_SZ, "ab"}, R"("U"=hex(1):61,00,62,00)"},
-      {"embedded zero", {"Z", REG_SZ, "a\0b\0"s}, R"("Z"=hex(1):61,00,00,00,62,00,00,00)"},
-      {"line break", {"N", REG_SZ, "a\nb\0"s}, R"("N"=hex(1):61,00,0a,00,62,00,00,00)"},
-      {"expandable", {"P", REG_EXPAND_SZ, "%A%\0"s}, R"("P"=hex(2):25,00,41,00,25,00,00,00)"},
-      {"multi", {"M", REG_MULTI_SZ, "a\0b\0\0"s}, R"("M"=hex(7):61,00,00,00,62,00,00,00,00,00)"},
-      {"non-ASCII text", {"\xc3\xa9", REG_SZ, "\xc3\xa9\0"s}, "\"\xc3\xa9\"=\"\xc3\xa9\""},
-      {"non-ASCII in hex", {"X", REG_EXPAND_SZ, "\xc3\xa9\0"s}, R"("X"=hex(2):e9,00,00,00)"},
+      {"no terminator", {"U", REG_SZ, u"ab"_w}, R"("U"=hex(1):61,00,62,00)"},
+      {"embedded zero", {"Z", REG_SZ, u"a\0b\0"_w}, R"("Z"=hex(1):61,00,00,00,62,00,00,00)"},
+      {"line break", {"N", REG_SZ, u"a\nb\0"_w}, R"("N"=hex(1):61,00,0a,00,62,00,00,00)"},
+      {"expandable", {"P", REG_EXPAND_SZ, u"%A%\0"_w}, R"("P"=hex(2):25,00,41,00,25,00,00,00)"},
+      {"multi", {"M", REG_MULTI_SZ, u"a\0b\0\0"_w}, R"("M"=hex(7):61,00,00,00,62,00,00,00,00,00)"},
+      {"non-ASCII text", {"\xc3\xa9", REG_SZ, u"\u00e9\0"_w}, "\"\xc3\xa9\"=\"\xc3\xa9\""},
+      {"non-ASCII in hex", {"X", REG_EXPAND_SZ, u"\u00e9\0"_w}, R"("X"=hex(2):e9,00,00,00)"},
       {"surrogate pair",
-       {"S", REG_MULTI_SZ, "\xf0\x9f\x98\x80\0\0"s},
+       {"S", REG_MULTI_SZ, u"\U0001F600\0\0"_w},
        R"("S"=hex(7):3d,d8,00,de,00,00,00,00)"},
       {"dword", {"Port", REG_DWORD, "\x38\x15\0\0"s}, R"("Port"=dword:00001538)"},
       {"short dword", {"D", REG_DWORD, "\x38\x15"}, R"("D"=hex(4):38,15)"},
@@ -87,12 +88,13 @@ Inventory sampleInventory() {
   FamilyDataSource payroll;
   payroll.name = "Payroll";
   payroll.driver = "Ivorel ODBC Driver";
-  payroll.entryData = "Ivorel ODBC Driver\0"s;
+  payroll.entryData = u"Ivorel ODBC Driver\0"_w;
   payroll.hasKey = true;
-  payroll.properties = {{"Server", REG_SZ, "db\0"s}, {"Port", REG_DWORD, "\x38\x15\0\0"s}};
+  payroll.properties = {{"Server", REG_SZ, u"db\0"_w}, {"Port", REG_DWORD, "\x38\x15\0\0"s}};
+  payroll.subkeys = {{"Engines", {}}, {"Engines\\Jet", {{"Threads", REG_DWORD, "\3\0\0\0"s}}}};
   user.dataSources.push_back(payroll);
   user.unreadableEntries.push_back({"Numbered", REG_DWORD, "\1\0\0\0"s, EntryProblem::NotAString});
-  user.tracing.trace = RegistryValue{"Trace", REG_SZ, "1\0"s};
+  user.tracing.trace = RegistryValue{"Trace", REG_SZ, u"1\0"_w};
   inventory.places.push_back(user);
 
   PlaceInventory view64;
@@ -101,7 +103,7 @@ Inventory sampleInventory() {
   driver.driver = "Ivorel ODBC Driver";
   driver.hasKey = true;
   driver.listed = true;
-  driver.values = {{"Driver", REG_SZ, "C:\\ivorel.dll\0"s}};
+  driver.values = {{"Driver", REG_SZ, u"C:\\ivorel.dll\0"_w}};
   view64.registrations.push_back(driver);
   inventory.places.push_back(view64);
 
@@ -110,30 +112,41 @@ Inventory sampleInventory() {
   FamilyDataSource gone;
   gone.name = "Gone";
   gone.driver = "Sarvonet ODBC Driver";
-  gone.entryData = "Sarvonet ODBC Driver\0"s;
+  gone.entryData = u"Sarvonet ODBC Driver\0"_w;
   view32.dataSources.push_back(gone);
   inventory.places.push_back(view32);
   return inventory;
 }
 
 TEST(RegFileWriter, KeysOfThePlacesWithDataSourcesOnly) {
+  const std::string comments =
+      "\r\n; Ivorel ODBC data sources, written by dsnconf export /reg: each data source's"
+      "\r\n; entry in ODBC Data Sources and its key with every value and subkey."
+      "\r\n; Restore them with: reg import <this file> /reg:64"
+      "\r\n; It adds and overwrites; it removes nothing. Passwords stored in the data"
+      "\r\n; sources are in it: keep it as you keep passwords.\r\n";
   const std::string twoViews = utf8(regFileText(sampleInventory(), true));
-  EXPECT_EQ(twoViews,
-            "Windows Registry Editor Version 5.00\r\n"
-            "\r\n[HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources]\r\n"
-            "\"Payroll\"=\"Ivorel ODBC Driver\"\r\n"
-            "\r\n[HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\Payroll]\r\n"
-            "\"Server\"=\"db\"\r\n\"Port\"=dword:00001538\r\n"
-            "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\ODBC\\ODBC.INI\\ODBC Data Sources]\r\n"
-            "\"Gone\"=\"Sarvonet ODBC Driver\"\r\n"
-            "\r\n");
+  EXPECT_EQ(
+      twoViews,
+      "Windows Registry Editor Version 5.00\r\n" + comments +
+          "\r\n[HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources]\r\n"
+          "\"Payroll\"=\"Ivorel ODBC Driver\"\r\n"
+          "\r\n[HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\Payroll]\r\n"
+          "\"Server\"=\"db\"\r\n\"Port\"=dword:00001538\r\n"
+          "\r\n[HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\Payroll\\Engines]\r\n"
+          "\r\n[HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\Payroll\\Engines\\Jet]\r\n"
+          "\"Threads\"=dword:00000003\r\n"
+          "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\ODBC\\ODBC.INI\\ODBC Data Sources]\r\n"
+          "\"Gone\"=\"Sarvonet ODBC Driver\"\r\n"
+          "\r\n");
   // One machine view: the 32-bit view is the machine tree itself.
   const std::string oneView = utf8(regFileText(sampleInventory(), false));
   EXPECT_NE(oneView.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources]"),
             std::string::npos);
   EXPECT_EQ(oneView.find("WOW6432Node"), std::string::npos);
 
-  EXPECT_EQ(utf8(regFileText(Inventory{}, true)), "Windows Registry Editor Version 5.00\r\n\r\n");
+  EXPECT_EQ(utf8(regFileText(Inventory{}, true)),
+            "Windows Registry Editor Version 5.00\r\n" + comments + "\r\n");
 }
 
 TEST(RegFileWriter, FileBytesAreUtf16LittleEndianAfterAByteOrderMark) {
@@ -150,31 +163,35 @@ struct JsonValueCase {
 
 TEST(InventoryJson, EachValueWithItsTypeAndDataAndTheBytesWhereDataFallsShort) {
   const JsonValueCase cases[] = {
-      {"string", {"S", REG_SZ, "db\0"s}, R"({"name":"S","type":"REG_SZ","data":"db"})"},
+      {"string", {"S", REG_SZ, u"db\0"_w}, R"({"name":"S","type":"REG_SZ","data":"db"})"},
       {"expandable",
-       {"P", REG_EXPAND_SZ, "%A%\0"s},
+       {"P", REG_EXPAND_SZ, u"%A%\0"_w},
        R"({"name":"P","type":"REG_EXPAND_SZ","data":"%A%"})"},
       {"unterminated",
-       {"U", REG_SZ, "ab"},
-       R"({"name":"U","type":"REG_SZ","data":"ab","bytes":"6162"})"},
+       {"U", REG_SZ, u"ab"_w},
+       R"({"name":"U","type":"REG_SZ","data":"ab","bytes":"61006200"})"},
+      {"odd length",
+       {"O", REG_SZ, u"ab\0"_w + "x"},
+       R"({"name":"O","type":"REG_SZ","data":"ab","bytes":"61006200000078"})"},
       {"embedded zero",
-       {"Z", REG_SZ, "a\0b\0"s},
-       R"({"name":"Z","type":"REG_SZ","data":"a","bytes":"61006200"})"},
+       {"Z", REG_SZ, u"a\0b\0"_w},
+       R"({"name":"Z","type":"REG_SZ","data":"a","bytes":"6100000062000000"})"},
       {"non-ASCII",
-       {"\xc3\xa9", REG_SZ, "\xc3\xa9\0"s},
+       {"\xc3\xa9", REG_SZ, u"\u00e9\0"_w},
        "{\"name\":\"\xc3\xa9\",\"type\":\"REG_SZ\",\"data\":\"\xc3\xa9\"}"},
-      {"bytes no code page carries",
-       {"W", REG_SZ, "\xff\0"s},
-       "{\"name\":\"W\",\"type\":\"REG_SZ\",\"data\":\"\xef\xbf\xbd\"}"},
+      {"a surrogate without its pair, in the name and the data",
+       {"\xed\xa0\x80", REG_SZ, "\x00\xd8\0\0"s},
+       "{\"name\":\"\xef\xbf\xbd\",\"nameBytes\":\"00d8\",\"type\":\"REG_SZ\","
+       "\"data\":\"\xef\xbf\xbd\",\"bytes\":\"00d80000\"}"},
       {"multi",
-       {"M", REG_MULTI_SZ, "a\0b\0\0"s},
+       {"M", REG_MULTI_SZ, u"a\0b\0\0"_w},
        R"({"name":"M","type":"REG_MULTI_SZ","data":["a","b"]})"},
       {"empty multi",
-       {"M", REG_MULTI_SZ, "\0"s},
+       {"M", REG_MULTI_SZ, u"\0"_w},
        R"({"name":"M","type":"REG_MULTI_SZ","data":[]})"},
       {"multi without its last terminator",
-       {"M", REG_MULTI_SZ, "a\0"s},
-       R"({"name":"M","type":"REG_MULTI_SZ","data":["a"],"bytes":"6100"})"},
+       {"M", REG_MULTI_SZ, u"a\0"_w},
+       R"({"name":"M","type":"REG_MULTI_SZ","data":["a"],"bytes":"61000000"})"},
       {"dword",
        {"D", REG_DWORD, "\x38\x15\0\0"s},
        R"({"name":"D","type":"REG_DWORD","data":5432})"},
@@ -187,6 +204,12 @@ TEST(InventoryJson, EachValueWithItsTypeAndDataAndTheBytesWhereDataFallsShort) {
       {"qword",
        {"Q", REG_QWORD, "\0\0\0\0\1\0\0\0"s},
        R"({"name":"Q","type":"REG_QWORD","data":4294967296})"},
+      {"qword beyond what a double holds exactly",
+       {"Q", REG_QWORD, "\xff\xff\xff\xff\xff\xff\xff\xff"s},
+       R"({"name":"Q","type":"REG_QWORD","data":"18446744073709551615"})"},
+      {"the largest qword a double holds exactly",
+       {"Q", REG_QWORD, "\xff\xff\xff\xff\xff\xff\x1f\0"s},
+       R"({"name":"Q","type":"REG_QWORD","data":9007199254740991})"},
       {"binary",
        {"B", REG_BINARY, "\x01\xff"},
        R"({"name":"B","type":"REG_BINARY","data":"01ff"})"},
@@ -207,6 +230,9 @@ TEST(InventoryJson, PlacesEntriesTracingAndDrivers) {
   EXPECT_EQ(payroll["driver"], "Ivorel ODBC Driver");
   EXPECT_EQ(payroll["hasKey"], true);
   EXPECT_EQ(payroll["properties"][1]["data"], 5432);
+  ASSERT_EQ(payroll["subkeys"].size(), 2u);
+  EXPECT_EQ(payroll["subkeys"][1]["path"], "Engines\\Jet");
+  EXPECT_EQ(payroll["subkeys"][1]["values"][0]["data"], 3);
   const Json& gone = document["dataSources"][1];
   EXPECT_EQ(gone["scope"], "system");
   EXPECT_EQ(gone["view"], 32);

@@ -21,7 +21,7 @@ const std::string kFile64 = "C:\\Program Files\\Ivorel\\ivorel.dll";
 const std::string kFile32 = "C:\\Program Files (x86)\\Ivorel\\ivorel32.dll";
 
 RegistryValue text(const std::string& name, const std::string& value) {
-  return {name, REG_SZ, value + std::string(1, '\0')};
+  return {name, REG_SZ, stringData(value)};
 }
 
 FamilyDataSource dataSource(const std::string& name, const std::string& driver,

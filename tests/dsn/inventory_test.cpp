@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "registry_fixture.h"
+#include "wide_data.h"
 
 namespace dsnconf::test {
 namespace {
@@ -108,14 +109,14 @@ TEST_F(InventoryTest, FamilyDataSourcesWithTheirPropertiesAsStored) {
 
   const FamilyDataSource& payroll = user.dataSources[0];
   EXPECT_EQ(payroll.driver, "Ivorel ODBC Driver");
-  EXPECT_EQ(payroll.entryData, std::string("Ivorel ODBC Driver\0", 19)) << "the entry's bytes";
+  EXPECT_EQ(payroll.entryData, u"Ivorel ODBC Driver\0"_w) << "the entry's bytes";
   EXPECT_TRUE(payroll.hasKey);
   ASSERT_EQ(payroll.properties.size(), 3u);
-  EXPECT_EQ(payroll.properties[0].data, std::string("C:\\ivorel.dll\0", 14));
+  EXPECT_EQ(payroll.properties[0].data, u"C:\\ivorel.dll\0"_w);
   EXPECT_EQ(payroll.properties[1].type, REG_DWORD);
   EXPECT_EQ(payroll.properties[1].data, std::string("\x38\x15\0\0", 4));
   EXPECT_EQ(payroll.properties[2].type, REG_MULTI_SZ);
-  EXPECT_EQ(payroll.properties[2].data, std::string("a\0b\0\0\0", 6));
+  EXPECT_EQ(payroll.properties[2].data, u"a\0b\0\0\0"_w);
   ASSERT_NE(payroll.property("DRIVER"), nullptr);
   EXPECT_EQ(payroll.property("DRIVER")->text(), "C:\\ivorel.dll");
 

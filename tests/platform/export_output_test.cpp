@@ -1,11 +1,10 @@
 // Moving a finished export into place: never over an existing file without
 // leave to replace it, and the temporary file gone once it is placed.
-#include "platform/text_io.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "platform/text_io.h"
 #include "test_support.h"
 
 namespace dsnconf::test {
@@ -46,11 +45,6 @@ TEST(PlaceFile, AMissingTemporaryFileOrFolderFails) {
   EXPECT_EQ(placeFile(folder.file("out.tmp"), folder.file("missing/out"), true),
             PlaceFileResult::Failed);
   EXPECT_FALSE(std::filesystem::exists(folder.file("missing/out")));
-}
-
-TEST(CodePageToUtf16, Utf8WithSurrogatePairsZerosAndReplacement) {
-  EXPECT_EQ(codePageToUtf16(std::string("a\0\xc3\xa9\xf0\x9f\x98\x80\xff", 9)),
-            std::u16string(u"a\0\u00e9\U0001F600\uFFFD", 6));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "base/unicode.h"
 #include "native_text.h"
+#include "wide_text.h"
 
 namespace dsnconf {
 
@@ -18,11 +19,18 @@ std::vector<std::string> textArguments(int argc, char** argv) {
   return arguments;
 }
 
+std::wstring wideText(const std::string& text) {
+  return fromUtf8(nativeBytes(text));
+}
+
+bool writeText(std::string_view text) {
+  const std::string bytes = nativeBytes(std::string(text));
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+  return std::fflush(stdout) == 0 && written;
+}
+
 void printText(std::string_view line) {
-  const std::string bytes = nativeBytes(std::string(line));
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  writeText(std::string(line) + "\n");
 }
 
 // Standard output is binary here already.
@@ -83,11 +91,6 @@ PlaceFileResult placeFile(const std::string& temporaryText, const std::string& t
   }
   unlink(temporary.c_str());
   return PlaceFileResult::Placed;
-}
-
-// The ANSI calls' text is UTF-8 here.
-std::u16string codePageToUtf16(const std::string& text) {
-  return utf8ToUtf16(text);
 }
 
 }  // namespace dsnconf

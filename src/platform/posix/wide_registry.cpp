@@ -10,10 +10,6 @@
 namespace dsnconf {
 namespace {
 
-bool isStringType(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 std::string storedData(DWORD type, const std::string& data) {
   return isStringType(type) ? nativeBytesOfUnits(utf16LeUnits(data)) : data;
 }

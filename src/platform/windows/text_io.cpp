@@ -12,11 +12,6 @@
 namespace dsnconf {
 namespace {
 
-std::wstring wide(const std::string& text) {
-  const std::u16string units = wtf8ToUtf16(text);
-  return std::wstring(units.begin(), units.end());
-}
-
 // Where a console is standard output, the handle to write UTF-16 to it;
 // null for a pipe or a file.
 HANDLE standardConsole() {
@@ -26,6 +21,11 @@ HANDLE standardConsole() {
 }
 
 }  // namespace
+
+std::wstring wideText(const std::string& text) {
+  const std::u16string units = wtf8ToUtf16(text);
+  return std::wstring(units.begin(), units.end());
+}
 
 std::vector<std::string> textArguments(int, char**) {
   const wchar_t* line = GetCommandLineW();
@@ -38,21 +38,27 @@ std::vector<std::string> textArguments(int, char**) {
   return arguments;
 }
 
-void printText(std::string_view line) {
+bool writeText(std::string_view text) {
   std::fflush(stdout);
   if (const HANDLE console = standardConsole()) {
-    std::u16string units = wtf8ToUtf16(line);
-    units += u"\r\n";
+    std::u16string units;
+    for (const char16_t unit : wtf8ToUtf16(text)) {
+      if (unit == u'\n') units += u'\r';
+      units += unit;
+    }
     DWORD written = 0;
-    WriteConsoleW(console, units.data(), static_cast<DWORD>(units.size()), &written, nullptr);
-    return;
+    return WriteConsoleW(console, units.data(), static_cast<DWORD>(units.size()), &written,
+                         nullptr) != 0;
   }
   // A pipe or a file gets UTF-8: a surrogate without its pair has no UTF-8
   // and is written as U+FFFD.
-  const std::string bytes = utf16ToUtf8(wtf8ToUtf16(line));
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  const std::string bytes = utf16ToUtf8(wtf8ToUtf16(text));
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+  return std::fflush(stdout) == 0 && written;
+}
+
+void printText(std::string_view line) {
+  writeText(std::string(line) + "\n");
 }
 
 // The C runtime's text mode would turn every LF written into CRLF.
@@ -62,7 +68,7 @@ void useBinaryStandardOutput() {
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {
-  std::FILE* file = _wfopen(wide(path).c_str(), L"rb");
+  std::FILE* file = _wfopen(wideText(path).c_str(), L"rb");
   if (!file) return false;
   bytes.clear();
   char buffer[65536];
@@ -75,15 +81,15 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
 }
 
 bool fileExists(const std::string& path) {
-  return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(wideText(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void removeFile(const std::string& path) {
-  DeleteFileW(wide(path).c_str());
+  DeleteFileW(wideText(path).c_str());
 }
 
 bool writeWholeFile(const std::string& path, const std::string& bytes, bool) {
-  std::FILE* file = _wfopen(wide(path).c_str(), L"wb");
+  std::FILE* file = _wfopen(wideText(path).c_str(), L"wb");
   if (!file) return false;
   const bool written =
       std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
@@ -92,22 +98,12 @@ bool writeWholeFile(const std::string& path, const std::string& bytes, bool) {
 
 PlaceFileResult placeFile(const std::string& temporary, const std::string& target, bool replace) {
   const DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;
-  if (MoveFileExW(wide(temporary).c_str(), wide(target).c_str(), flags)) {
+  if (MoveFileExW(wideText(temporary).c_str(), wideText(target).c_str(), flags)) {
     return PlaceFileResult::Placed;
   }
   const DWORD error = GetLastError();
   return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? PlaceFileResult::TargetExists
                                                                      : PlaceFileResult::Failed;
-}
-
-std::u16string codePageToUtf16(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-  if (units <= 0) return std::u16string(text.size(), u'\xFFFD');
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units);
-  return std::u16string(wide.begin(), wide.end());
 }
 
 }  // namespace dsnconf

@@ -10,6 +10,7 @@ using RETCODE = short;
 extern "C" {
 
 BOOL posixSQLValidDSN(LPCSTR lpszDSN);
+BOOL posixSQLValidDSNW(LPCWSTR lpszDSN);
 BOOL posixSQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName,
                          LPSTR lpszString, WORD cbString, WORD* pcbString);
 BOOL posixSQLWriteFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName,
@@ -19,6 +20,10 @@ RETCODE posixSQLInstallerError(WORD iError, DWORD* pfErrorCode, LPSTR lpszErrorM
 
 BOOL WINAPI SQLValidDSN(LPCSTR lpszDSN) {
   return posixSQLValidDSN(lpszDSN);
+}
+
+BOOL WINAPI SQLValidDSNW(LPCWSTR lpszDSN) {
+  return posixSQLValidDSNW(lpszDSN);
 }
 
 BOOL WINAPI SQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName,

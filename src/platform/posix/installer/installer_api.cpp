@@ -154,10 +154,16 @@ bool writeFileDsn(const char* fileName, const char* appName, const char* keyName
   return true;
 }
 
-bool validDsn(const char* dsn) {
+// A name of 1 to 32 characters without a forbidden one, in either width.
+template <typename Char>
+bool validDsn(const Char* dsn) {
   if (dsn == nullptr) return false;
-  const std::size_t length = std::strlen(dsn);
-  return length >= 1 && length <= kMaxDsnLength && std::strpbrk(dsn, kDsnForbidden) == nullptr;
+  std::size_t length = 0;
+  for (; dsn[length] != 0; ++length) {
+    const Char c = dsn[length];
+    if (c < 0x80 && std::strchr(kDsnForbidden, static_cast<char>(c)) != nullptr) return false;
+  }
+  return length >= 1 && length <= kMaxDsnLength;
 }
 
 // Every installer function starts with clean error records and lets no
@@ -178,6 +184,10 @@ Result guarded(Result failure, Call call) {
 }  // namespace
 
 INSTALLER_EXPORT BOOL SQLValidDSN(LPCSTR lpszDSN) {
+  return guarded<BOOL>(FALSE, [&] { return validDsn(lpszDSN) ? TRUE : FALSE; });
+}
+
+INSTALLER_EXPORT BOOL SQLValidDSNW(LPCWSTR lpszDSN) {
   return guarded<BOOL>(FALSE, [&] { return validDsn(lpszDSN) ? TRUE : FALSE; });
 }
 
