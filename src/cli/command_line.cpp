@@ -9,6 +9,8 @@ namespace {
 
 // "/help" and anything longer that begins with it is a help request.
 constexpr std::size_t kHelpRequestBuffer = 6;
+// "/whatif" and one character more, so that a longer word is not taken for it.
+constexpr std::size_t kWhatIfBuffer = 9;
 
 }  // namespace
 
@@ -21,6 +23,15 @@ void checkHelpRequest(const char* argument, UsageScreen screen) {
   char word[kHelpRequestBuffer];
   normaliseKeyword(argument, word);
   if (equalsKeyword(word, "/help") || equalsKeyword(word, "/?")) printUsageAndExit(screen, false);
+}
+
+bool takeWhatIf(ArgCursor& cursor) {
+  if (cursor.remaining() == 0) return false;
+  char word[kWhatIfBuffer];
+  normaliseKeyword(cursor.items[cursor.size - 1], word);
+  if (!equalsKeyword(word, "/whatif")) return false;
+  --cursor.size;
+  return true;
 }
 
 void notEnoughArguments(UsageScreen screen) {

@@ -17,6 +17,11 @@ bool equalsKeyword(const char* normalised, const char* keyword);
 // and status 0; any other argument, or none, returns.
 void checkHelpRequest(const char* argument, UsageScreen screen);
 
+// Whether the command line ends in /whatif (any case), which every command
+// that writes data sources takes as its last argument: shows what it would
+// do and writes nothing. The word is taken off the end of the line.
+bool takeWhatIf(ArgCursor& cursor);
+
 // "*** Not enough arguments ***", then the screen, status -1.
 [[noreturn]] void notEnoughArguments(UsageScreen screen);
 

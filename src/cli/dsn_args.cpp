@@ -96,6 +96,28 @@ void readPlaces(ArgCursor& cursor, PlaceChoice& places, const char* command, Usa
   }
 }
 
+void readProperty(const char* argument, PropertyRule rule,
+                  std::vector<std::pair<std::string, std::string>>& properties,
+                  UsageScreen screen) {
+  const char* separator = std::strchr(argument, '=');
+  if (!separator || separator == argument) {
+    usageError(std::string("*** Invalid property specified: ") + argument +
+                   " (expected <property>=<value>) ***",
+               screen);
+  }
+  const std::string name(argument, separator);
+  if (rule == PropertyRule::DriverRefused && sameRegistryName(name, "Driver")) {
+    usageError("*** " + name + " cannot be given: add writes it from the driver's registration ***",
+               screen);
+  }
+  for (const auto& given : properties) {
+    if (sameRegistryName(given.first, name)) {
+      usageError("*** Property " + name + " is given more than once ***", screen);
+    }
+  }
+  properties.emplace_back(name, separator + 1);
+}
+
 std::string readDsnName(ArgCursor& cursor, UsageScreen screen) {
   if (cursor.remaining() < 1) notEnoughArguments(screen);
   const char* name = cursor.next();

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/arg_cursor.h"
 #include "cli/usage.h"
@@ -30,6 +32,13 @@ DriverVersion parseDriverVersion(const char* argument, UsageScreen screen);
 // The scope word (/user or /system) and a view word after it (/64 or /32,
 // compared as typed); `command` names the command in the line for a wrong word.
 void readPlaces(ArgCursor& cursor, PlaceChoice& places, const char* command, UsageScreen screen);
+
+// A property given as <property>=<value>, split at its first '=': added to
+// `properties` in the order given. Its name may not be empty nor given twice;
+// add refuses Driver, which it writes from the driver's registration.
+enum class PropertyRule { DriverRefused, DriverAllowed };
+void readProperty(const char* argument, PropertyRule rule,
+                  std::vector<std::pair<std::string, std::string>>& properties, UsageScreen screen);
 
 // The data source's name, checked as a /dsn target is; the names of the
 // special keys of ODBC.INI are refused too, since their keys hold settings.

@@ -10,7 +10,7 @@
 #include "cli/command_line.h"
 #include "cli/dsn_args.h"
 #include "commands/commands.h"
-#include "dsn/key_writes.h"
+#include "dsn/change_plan.h"
 #include "dsn/odbc_ini.h"
 
 namespace dsnconf {
@@ -19,6 +19,7 @@ namespace {
 struct DsnRequest {
   PlaceChoice places;
   std::string name;
+  bool whatIf = false;
 };
 
 enum class Standing { Absent, Family, OtherDriver, Unlisted };
@@ -70,26 +71,17 @@ LSTATUS lookUp(const Place& place, const std::string& name, Holding& holding) {
   return ERROR_SUCCESS;
 }
 
-// The list entry goes first. Where the key cannot be deleted, the entry is
-// written back, so that the data source stays whole and remove can be run
-// again.
-LSTATUS removeFrom(const Holding& holding, const std::string& name) {
+// The list entry goes first, then the key with everything below it. Where
+// the key cannot be deleted, the plan's taking back writes the entry again,
+// so that the data source stays whole and remove can be run again.
+Action removal(const Holding& holding, const std::string& name) {
   const Place& place = *holding.place;
-  RegKeyHolder list;
-  LSTATUS status = RegOpenKeyExA(place.root, kDataSourceListPath, 0,
-                                 KEY_QUERY_VALUE | KEY_SET_VALUE | place.viewFlag, list.receive());
-  if (status != ERROR_SUCCESS) {
-    list.clearAfterFailure();
-    return status;
-  }
-  status = RegDeleteValueA(list.get(), name.c_str());
-  if (status != ERROR_SUCCESS || !holding.hasKey) return status;
-  status = deleteKeyTree(place.root, dsnKeyPath(name), place.viewFlag);
-  if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-  const std::string& data = holding.entry->data;
-  RegSetValueExA(list.get(), name.c_str(), 0, holding.entry->type,
-                 reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
-  return status;
+  Action action;
+  action.place = &place;
+  action.lines.push_back(planLine('-', place, "DSN " + name));
+  action.operations.push_back(opDeleteValue(place, kDataSourceListPath, name));
+  if (holding.hasKey) action.operations.push_back(opDeleteKeyTree(place, dsnKeyPath(name)));
+  return action;
 }
 
 int removeDataSource(const DsnRequest& request) {
@@ -114,14 +106,22 @@ int removeDataSource(const DsnRequest& request) {
     printNotTheFamilys(holding, request.name);
     return 1;
   }
-  for (const Holding& holding : holdings) {
-    const LSTATUS status = removeFrom(holding, request.name);
-    if (status != ERROR_SUCCESS) {
-      printDsnChangeFailure("removing", *holding.place, request.name, status);
-      return 1;
-    }
-    printRemoved(holding, request.name);
+  Plan plan;
+  for (const Holding& holding : holdings) plan.actions.push_back(removal(holding, request.name));
+  if (request.whatIf) {
+    printPlan(plan);
+    return 0;
   }
+  const Outcome outcome = carryOut(plan);
+  if (!outcome.succeeded()) {
+    printDsnChangeFailure("removing", *plan.actions[outcome.failedAction].place, request.name,
+                          outcome.status);
+    for (const Outcome::UndoFailure& failure : outcome.notTakenBack) {
+      printDsnChangeFailure("taking back", *failure.place, request.name, failure.status);
+    }
+    return 1;
+  }
+  for (const Holding& holding : holdings) printRemoved(holding, request.name);
   return 0;
 }
 
@@ -130,6 +130,7 @@ int removeDataSource(const DsnRequest& request) {
 int runRemove(ArgCursor& cursor) {
   checkHelpRequest(cursor.peek(), UsageScreen::Remove);
   DsnRequest request;
+  request.whatIf = takeWhatIf(cursor);
   readPlaces(cursor, request.places, "remove", UsageScreen::Remove);
   request.name = readDsnName(cursor, UsageScreen::Remove);
   if (const char* extra = cursor.next()) {

@@ -1,6 +1,8 @@
 #include "dsn/value_text.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "base/unicode.h"
 
@@ -41,6 +43,57 @@ std::string jsonText(const std::string& text, bool& exact) {
 
 std::string nameBytes(const std::string& name) {
   return hexBytes(utf16LeBytes(wtf8ToUtf16(name)));
+}
+
+namespace {
+
+std::uint64_t littleEndianNumber(const std::string& bytes) {
+  std::uint64_t number = 0;
+  for (std::size_t i = bytes.size(); i-- > 0;) {
+    number = (number << 8) | static_cast<unsigned char>(bytes[i]);
+  }
+  return number;
+}
+
+// The strings of REG_MULTI_SZ data where they say all of it.
+bool multiStrings(const std::string& data, std::vector<std::string>& strings) {
+  const std::u16string units = utf16LeUnits(data);
+  if (data.size() % 2 != 0 || !isWellFormedUtf16(units)) return false;
+  std::u16string rebuilt;
+  for (std::size_t start = 0; start < units.size();) {
+    const std::size_t end = units.find(u'\0', start);
+    if (end == std::u16string::npos || end == start) break;
+    strings.push_back(utf16ToWtf8(units.substr(start, end - start)));
+    rebuilt += units.substr(start, end - start + 1);
+    start = end + 1;
+  }
+  if (!units.empty()) rebuilt += u'\0';
+  return rebuilt == units;
+}
+
+}  // namespace
+
+std::string displayValue(const RegistryValue& value) {
+  const std::string type = " (" + registryTypeName(value.type) + ")";
+  bool exact = false;
+  if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
+    const std::string text = value.text();
+    jsonText(text, exact);
+    if (exact && value.data == stringData(text)) {
+      return "'" + text + "'" + (value.type == REG_SZ ? "" : type);
+    }
+  } else if (value.type == REG_MULTI_SZ) {
+    std::vector<std::string> strings;
+    if (multiStrings(value.data, strings)) {
+      std::string shown;
+      for (const std::string& text : strings) shown += (shown.empty() ? "'" : ", '") + text + "'";
+      return (shown.empty() ? "none" : shown) + type;
+    }
+  } else if ((value.type == REG_DWORD && value.data.size() == 4) ||
+             (value.type == REG_QWORD && value.data.size() == 8)) {
+    return std::to_string(littleEndianNumber(value.data)) + type;
+  }
+  return "hex:" + hexBytes(value.data) + type;
 }
 
 std::string hexBytes(const std::string& data) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dsn/places.h"
+#include "dsn/reg_read.h"
 #include "win32.h"
 
 namespace dsnconf {
@@ -25,6 +26,11 @@ std::string jsonText(const std::string& text, bool& exact);
 // A name as Windows holds it, its UTF-16LE code units, in hex: what JSON
 // carries beside a name that it cannot carry exactly.
 std::string nameBytes(const std::string& name);
+
+// A value's data as a line shows it to a person: a string as 'text', other
+// types with their type, data that is no exact text as hex of its bytes:
+// 'db01', '%TEMP%' (REG_EXPAND_SZ), 5432 (REG_DWORD), hex:00d8 (REG_SZ).
+std::string displayValue(const RegistryValue& value);
 
 // Lower-case hex digits of every byte, without separators.
 std::string hexBytes(const std::string& data);

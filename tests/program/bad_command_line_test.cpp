@@ -191,6 +191,8 @@ std::vector<Shape> messageShapes() {
            "*** '{}' is registered neither for 64-bit nor for 32-bit applications: the DSN {} "
            "could not be used ***",
            "*** Got error code {n} while reading the {n}-bit registration of '{}' ***",
+           "*** To register it: dsnconf reg /add GEN1 ***",
+           "*** To register it: dsnconf reg /add GEN2 ***",
            "Created the user DSN {} for the {n}-bit '{}'.",
        }) {
     patterns.emplace_back(pattern);
