@@ -27,13 +27,21 @@ struct Command {
 };
 
 // In the order the command word is compared.
+// clang-format off
 const Command kCommands[] = {
-    {"view", runView, Arguments::Runtime},   {"delete", runDelete, Arguments::Runtime},
-    {"set", runSet, Arguments::Runtime},     {"name", runName, Arguments::Runtime},
-    {"trace", runTrace, Arguments::Runtime}, {"reg", runReg, Arguments::Runtime},
-    {"add", runAdd, Arguments::Text},        {"remove", runRemove, Arguments::Text},
-    {"check", runCheck, Arguments::Text},    {"export", runExport, Arguments::Text},
+    {"view",   runView,   Arguments::Runtime},
+    {"delete", runDelete, Arguments::Runtime},
+    {"set",    runSet,    Arguments::Runtime},
+    {"name",   runName,   Arguments::Runtime},
+    {"trace",  runTrace,  Arguments::Runtime},
+    {"reg",    runReg,    Arguments::Runtime},
+    {"add",    runAdd,    Arguments::Text},
+    {"remove", runRemove, Arguments::Text},
+    {"check",  runCheck,  Arguments::Text},
+    {"export", runExport, Arguments::Text},
+    {"change", runChange, Arguments::Text},
 };
+// clang-format on
 
 // Runs a later command over the command line read as text, the command word
 // taken already.

@@ -123,6 +123,7 @@ const char* const kCheckScreen[] = {
 
 const char* const kAddScreen[] = {
     "add {/user | /system} [/64 | /32] <DSN> [GEN1 | GEN2 | GEN3] [<property>=<value> ...]",
+    "    [/whatif]",
     "",
     "Create a user or system DSN for an Ivorel driver.",
     "",
@@ -138,9 +139,10 @@ const char* const kAddScreen[] = {
     "  GEN3              DSN created for \"Ivorel ODBC Driver\" (default)",
     "  <property>=<value>",
     "                    A property written to the new DSN. (optional, repeatable)",
+    "  /whatif           Show what would be created, and write nothing.",
 };
 const char* const kRemoveScreen[] = {
-    "remove {/user | /system} [/64 | /32] <DSN>",
+    "remove {/user | /system} [/64 | /32] <DSN> [/whatif]",
     "",
     "Remove a user or system DSN of an Ivorel driver.",
     "",
@@ -151,6 +153,25 @@ const char* const kRemoveScreen[] = {
     "  /32                 ... but only from the 32-bit view.",
     "",
     "  <DSN>             The name of the user or system data source.",
+    "  /whatif           Show what would be removed, and write nothing.",
+};
+const char* const kChangeScreen[] = {
+    "change {/user | /system} [/64 | /32] <DSN> [<property>=<value> ...]",
+    "    [/remove <property> ...] [/whatif]",
+    "",
+    "Set or remove properties of a user or system DSN of an Ivorel driver.",
+    "",
+    "  Command options:",
+    "  /user             The current user's DSN is changed.",
+    "  /system           The DSN is changed in every registry view that has it...",
+    "  /64                 ... but only in the 64-bit view.",
+    "  /32                 ... but only in the 32-bit view.",
+    "  /remove           The properties named after it are removed.",
+    "  /whatif           Show what would change, and write nothing.",
+    "",
+    "  <DSN>             The name of the user or system data source.",
+    "  <property>=<value>",
+    "                    A property set to the value, as a string. (repeatable)",
 };
 const char* const kExportScreen[] = {
     "export {/json | /reg} [<file> [/y]]",
@@ -177,12 +198,18 @@ constexpr ScreenText screenText(UsageScreen screen, const char* const (&lines)[N
 }
 
 const ScreenText kScreens[] = {
-    screenText(UsageScreen::General, kGeneralScreen), screenText(UsageScreen::View, kViewScreen),
-    screenText(UsageScreen::Delete, kDeleteScreen),   screenText(UsageScreen::Set, kSetScreen),
-    screenText(UsageScreen::Name, kNameScreen),       screenText(UsageScreen::Trace, kTraceScreen),
-    screenText(UsageScreen::Reg, kRegScreen),         screenText(UsageScreen::Add, kAddScreen),
-    screenText(UsageScreen::Remove, kRemoveScreen),   screenText(UsageScreen::Check, kCheckScreen),
+    screenText(UsageScreen::General, kGeneralScreen),
+    screenText(UsageScreen::View, kViewScreen),
+    screenText(UsageScreen::Delete, kDeleteScreen),
+    screenText(UsageScreen::Set, kSetScreen),
+    screenText(UsageScreen::Name, kNameScreen),
+    screenText(UsageScreen::Trace, kTraceScreen),
+    screenText(UsageScreen::Reg, kRegScreen),
+    screenText(UsageScreen::Add, kAddScreen),
+    screenText(UsageScreen::Remove, kRemoveScreen),
+    screenText(UsageScreen::Check, kCheckScreen),
     screenText(UsageScreen::Export, kExportScreen),
+    screenText(UsageScreen::Change, kChangeScreen),
 };
 
 }  // namespace

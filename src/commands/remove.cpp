@@ -2,7 +2,6 @@
 // a data source whose list entry names a driver of the family is removed: its
 // list entry first, then its key with everything below it, so that a run
 // stopped between the two leaves at worst a key that no list names.
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "cli/dsn_args.h"
 #include "commands/commands.h"
 #include "dsn/change_plan.h"
+#include "dsn/dsn_lookup.h"
 #include "dsn/odbc_ini.h"
 
 namespace dsnconf {
@@ -22,32 +22,6 @@ struct DsnRequest {
   bool whatIf = false;
 };
 
-enum class Standing { Absent, Family, OtherDriver, Unlisted };
-
-// What one place holds under the data source's name.
-struct Holding {
-  const Place* place = nullptr;
-  Standing standing = Standing::Absent;
-  bool hasKey = false;
-  std::optional<RegistryValue> entry;
-};
-
-void printNotFound(const DsnRequest& request) {
-  printLine("*** There is no " + choiceDsnLabel(request.places) + " " + request.name + " ***");
-}
-
-void printNotTheFamilys(const Holding& holding, const std::string& name) {
-  const std::string label = "*** The " + placeDsnLabel(*holding.place, name);
-  if (holding.standing == Standing::Unlisted) {
-    printLine(label + " is not listed in ODBC Data Sources: nothing was removed ***");
-  } else if (holding.entry->type == REG_SZ) {
-    printLine(label + " uses '" + holding.entry->text() +
-              "', not an Ivorel driver: nothing was removed ***");
-  } else {
-    printLine(label + " is not listed with an Ivorel driver: nothing was removed ***");
-  }
-}
-
 void printRemoved(const Holding& holding, const std::string& name) {
   if (holding.hasKey) {
     printLine("Removed the " + placeDsnLabel(*holding.place, name) + ".");
@@ -55,20 +29,6 @@ void printRemoved(const Holding& holding, const std::string& name) {
     printLine("Removed the list entry of the " + placeDsnLabel(*holding.place, name) +
               ", whose key was already gone.");
   }
-}
-
-LSTATUS lookUp(const Place& place, const std::string& name, Holding& holding) {
-  holding.place = &place;
-  LSTATUS status = readListEntry(place, name, holding.entry);
-  if (status == ERROR_SUCCESS) status = dsnKeyExists(place, name, holding.hasKey);
-  if (status != ERROR_SUCCESS) return status;
-  if (holding.entry) {
-    const bool family = readEntry(*holding.entry).namesFamilyDriver;
-    holding.standing = family ? Standing::Family : Standing::OtherDriver;
-  } else if (holding.hasKey) {
-    holding.standing = Standing::Unlisted;
-  }
-  return ERROR_SUCCESS;
 }
 
 // The list entry goes first, then the key with everything below it. Where
@@ -85,25 +45,8 @@ Action removal(const Holding& holding, const std::string& name) {
 }
 
 int removeDataSource(const DsnRequest& request) {
-  // Every place is looked at before anything is removed: a data source that
-  // is not demonstrably the family's in one place stops the whole run.
   std::vector<Holding> holdings;
-  for (const Place* place : chosenPlaces(request.places)) {
-    Holding holding;
-    const LSTATUS status = lookUp(*place, request.name, holding);
-    if (status != ERROR_SUCCESS) {
-      printDsnLookupFailure(*place, request.name, status);
-      return 1;
-    }
-    if (holding.standing != Standing::Absent) holdings.push_back(holding);
-  }
-  if (holdings.empty()) {
-    printNotFound(request);
-    return 1;
-  }
-  for (const Holding& holding : holdings) {
-    if (holding.standing == Standing::Family) continue;
-    printNotTheFamilys(holding, request.name);
+  if (!lookUpFamilyDataSource(request.places, request.name, "nothing was removed", holdings)) {
     return 1;
   }
   Plan plan;

@@ -34,26 +34,31 @@ const std::set<int> kExitStatuses = {0, 1, 2, 5, 87, 94, 234, 255};
 
 // One line shape: literal text with slots between the pieces.
 struct Shape {
-  enum class Slot { None, Text, Number };
+  enum class Slot { None, Text, Number, List };
   std::vector<std::pair<std::string, Slot>> pieces;  // text, then the slot after it
 };
 
 Shape shape(const std::string& pattern) {
   // "{}" is any text the run could print (an argument, a name or value of the
-  // registry), "{n}" a decimal number; the line ends after the pattern.
+  // registry), "{n}" a decimal number, "{+}" such texts joined by ", "; the
+  // line ends after the pattern.
+  const std::pair<const char*, Shape::Slot> slots[] = {
+      {"{}", Shape::Slot::Text}, {"{n}", Shape::Slot::Number}, {"{+}", Shape::Slot::List}};
   Shape result;
   std::size_t start = 0;
   while (true) {
-    const std::size_t text = pattern.find("{}", start);
-    const std::size_t number = pattern.find("{n}", start);
-    const std::size_t next = std::min(text, number);
-    if (next == std::string::npos) {
+    std::size_t next = std::string::npos;
+    const std::pair<const char*, Shape::Slot>* found = nullptr;
+    for (const auto& slot : slots) {
+      const std::size_t at = pattern.find(slot.first, start);
+      if (at < next) next = at, found = &slot;
+    }
+    if (!found) {
       result.pieces.emplace_back(pattern.substr(start) + "\n", Shape::Slot::None);
       return result;
     }
-    result.pieces.emplace_back(pattern.substr(start, next - start),
-                               next == text ? Shape::Slot::Text : Shape::Slot::Number);
-    start = next + (next == text ? 2 : 3);
+    result.pieces.emplace_back(pattern.substr(start, next - start), found->second);
+    start = next + std::string(found->first).size();
   }
 }
 
@@ -101,12 +106,21 @@ class LineMatcher {
         }
         break;
       case Shape::Slot::Text:
-        for (const std::string& candidate : texts_) {
-          if (output.compare(pos, candidate.size(), candidate) == 0) {
-            matchPieces(output, s, piece + 1, pos + candidate.size(), ends);
-          }
-        }
+      case Shape::Slot::List:
+        matchTexts(output, s, piece, pos, slot == Shape::Slot::List, ends);
         break;
+    }
+  }
+
+  // One text (or, for a list, texts joined by ", ") at `pos`, then the rest.
+  void matchTexts(const std::string& output, const Shape& s, std::size_t piece, std::size_t pos,
+                  bool list, std::set<std::size_t>& ends) const {
+    for (const std::string& candidate : texts_) {
+      if (output.compare(pos, candidate.size(), candidate) != 0) continue;
+      const std::size_t end = pos + candidate.size();
+      matchPieces(output, s, piece + 1, end, ends);
+      if (list && output.compare(end, 2, ", ") == 0)
+        matchTexts(output, s, piece, end + 2, list, ends);
     }
   }
 
@@ -217,6 +231,43 @@ std::vector<Shape> messageShapes() {
     patterns.push_back("Removed the list entry of the " + dsn + ", whose key was already gone.");
     patterns.push_back("Created the " + dsn + " for '{}'.");
   }
+  // change, and the plans that the commands which write print for /whatif.
+  for (const char* place : {"user", "64-bit system", "32-bit system"}) {
+    const std::string dsn = std::string(place) + " DSN {}";
+    for (const char* sign : {"+ ", "~ ", "- ", "= "}) {
+      patterns.push_back(sign + dsn);
+      patterns.push_back(sign + dsn + ": {}");
+      patterns.push_back(sign + dsn + ": driver '{}'");
+      patterns.push_back(sign + dsn + ": nothing to change");
+      for (const char* value : {"'{}'", "********"}) {
+        patterns.push_back(sign + dsn + ": {} = " + value);
+        patterns.push_back(sign + dsn + ": {} = " + value + " (was " + value + ")");
+      }
+    }
+    patterns.push_back("The " + dsn + " needed no change.");
+    for (const char* what : {": set {+}.", ": removed {+}.", ": set {+}; removed {+}."}) {
+      patterns.push_back("Changed the " + dsn + what);
+    }
+    patterns.push_back("*** Got error code {n} while changing the " + dsn + " ***");
+    for (const char* problem : {" uses '{}', not an Ivorel driver: nothing was changed ***",
+                                " is not listed with an Ivorel driver: nothing was changed ***",
+                                " is not listed in ODBC Data Sources: nothing was changed ***"}) {
+      patterns.push_back("*** The " + dsn + problem);
+    }
+    patterns.push_back("*** The " + dsn + " is listed but its key ODBC.INI\\{} does not exist: " +
+                       "nothing was changed ***");
+    patterns.push_back("*** Driver of the " + dsn + " must be the file its driver '{}' " +
+                       "is registered with '{}': nothing was changed ***");
+    patterns.push_back("*** Driver of the " + dsn + " must be the file its driver '{}' " +
+                       "is not registered there: nothing was changed ***");
+  }
+  for (const char* pattern : {
+           "*** Invalid change command specified: {} ***",
+           "*** The property to remove is empty ***",
+           "*** Driver cannot be removed: a data source names its driver's file there ***",
+       }) {
+    patterns.emplace_back(pattern);
+  }
   // check and export; check's findings on the test's registry are known lines
   // of their own (see below).
   for (const char* pattern : {
@@ -312,6 +363,17 @@ class ArgumentMaker {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/json" : "/reg"));
       if (pick(2) == 0) args.push_back(pick(3) == 0 ? argument() : "export.out");
       if (pick(3) == 0) args.push_back(pick(3) == 0 ? argument() : mixCase("/y"));
+    } else if (word == "change") {
+      args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/user" : "/system"));
+      if (pick(2) == 0) args.push_back(pick(2) == 0 ? "/32" : "/64");
+      args.push_back(pick(3) == 0 ? argument() : oneOf(kDataSources));
+      for (int property = pick(3); property > 0; --property) {
+        args.push_back(oneOf(kNames) + "=" + (pick(2) == 0 ? argument() : "v"));
+      }
+      if (pick(2) == 0) {
+        args.push_back(mixCase("/remove"));
+        for (int property = pick(3); property > 0; --property) args.push_back(oneOf(kNames));
+      }
     } else if (word == "add" || word == "remove") {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/user" : "/system"));
       if (pick(2) == 0) args.push_back(pick(2) == 0 ? "/32" : "/64");
@@ -335,6 +397,7 @@ class ArgumentMaker {
       if (word == "set") args.push_back(argument());
     }
     for (int extra = pick(4) / 3; extra > 0; --extra) args.push_back(argument());
+    if (pick(4) == 0) args.push_back(mixCase("/whatif"));
     return args;
   }
 
@@ -458,8 +521,8 @@ TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
   // The usage screens, as the help requests print them, are known lines too.
   std::vector<Shape> shapes = messageShapes();
   std::set<std::string> screenLines;
-  for (const char* word :
-       {"", "view", "delete", "set", "name", "trace", "reg", "add", "remove", "check", "export"}) {
+  for (const char* word : {"", "view", "delete", "set", "name", "trace", "reg", "add", "remove",
+                           "check", "export", "change"}) {
     std::vector<std::string> args;
     if (*word != '\0') args.emplace_back(word);
     args.emplace_back("/?");

@@ -19,7 +19,7 @@ std::u16string unitsOfNative(std::string_view bytes) {
   units.reserve(bytes.size());
   for (std::size_t pos = 0; pos < bytes.size();) {
     char32_t c = 0;
-    const std::size_t length = decodeWtf8(bytes, pos, c);
+    const std::size_t length = decodeUtf8(bytes, pos, c);
     if (length == 0) {
       units += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[pos]));
       ++pos;

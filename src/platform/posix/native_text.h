@@ -2,7 +2,9 @@
 // file names, the command line, the terminal) is 8-bit, UTF-8 where it is
 // text. Read as code units: UTF-8 as such, and any byte that is no UTF-8 as
 // the unit U+DC00 plus the byte; written back the same way, so that what was
-// read is written back byte for byte.
+// read is written back byte for byte. A surrogate without its pair that did
+// not come from such a byte has no such form: it is written as WTF-8 would
+// write it, and reads back as three such bytes.
 #pragma once
 
 #include <string>
