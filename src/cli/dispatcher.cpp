@@ -40,6 +40,7 @@ const Command kCommands[] = {
     {"check",  runCheck,  Arguments::Text},
     {"export", runExport, Arguments::Text},
     {"change", runChange, Arguments::Text},
+    {"apply",  runApply,  Arguments::Text},
 };
 // clang-format on
 

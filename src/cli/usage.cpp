@@ -173,6 +173,19 @@ const char* const kChangeScreen[] = {
     "  <property>=<value>",
     "                    A property set to the value, as a string. (repeatable)",
 };
+const char* const kApplyScreen[] = {
+    "apply <file> [/prune] [/backup <file.reg>] [/json] [/whatif]",
+    "",
+    "Bring Ivorel DSNs and tracing to the state a JSON file describes.",
+    "",
+    "  Command options:",
+    "  <file>            A JSON document as export /json writes it.",
+    "  /prune            Also remove the Ivorel DSNs of the places the file names",
+    "                      that it does not list.",
+    "  /backup           First write the DSNs that change to a registry file.",
+    "  /json             Print the result as one JSON document.",
+    "  /whatif           Show what would change, and write nothing.",
+};
 const char* const kExportScreen[] = {
     "export {/json | /reg} [<file> [/y]]",
     "",
@@ -210,6 +223,7 @@ const ScreenText kScreens[] = {
     screenText(UsageScreen::Check, kCheckScreen),
     screenText(UsageScreen::Export, kExportScreen),
     screenText(UsageScreen::Change, kChangeScreen),
+    screenText(UsageScreen::Apply, kApplyScreen),
 };
 
 }  // namespace

@@ -19,6 +19,7 @@ enum class UsageScreen : int {
   Check = 9,
   Export = 10,
   Change = 11,
+  Apply = 12,
 };
 
 // Prints the banner and the screen, then ends the process: status -1 for an

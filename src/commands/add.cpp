@@ -85,6 +85,7 @@ Action creation(const Destination& destination, const AddRequest& request) {
   const char* driver = kDriverNames[request.version];
   Action action;
   action.place = &place;
+  action.dsn = request.name;
   action.lines.push_back(planLine('+', place, subject, std::string("driver '") + driver + "'"));
   action.operations.push_back(opCreateNewKey(place, key));
   std::vector<std::pair<std::string, std::string>> values = {

@@ -108,6 +108,7 @@ bool planPlace(const Holding& holding, const ChangeRequest& request, PlaceChange
   }
   change.place = &place;
   change.action.place = &place;
+  change.action.dsn = request.name;
   for (const auto& [name, text] : request.settings) {
     const RegistryValue wanted{name, REG_SZ, stringData(text)};
     const RegistryValue* now = findValue(current, name);

@@ -22,5 +22,6 @@ int runRemove(ArgCursor& cursor);
 int runCheck(ArgCursor& cursor);
 int runExport(ArgCursor& cursor);
 int runChange(ArgCursor& cursor);
+int runApply(ArgCursor& cursor);
 
 }  // namespace dsnconf

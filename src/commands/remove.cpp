@@ -38,6 +38,7 @@ Action removal(const Holding& holding, const std::string& name) {
   const Place& place = *holding.place;
   Action action;
   action.place = &place;
+  action.dsn = name;
   action.lines.push_back(planLine('-', place, "DSN " + name));
   action.operations.push_back(opDeleteValue(place, kDataSourceListPath, name));
   if (holding.hasKey) action.operations.push_back(opDeleteKeyTree(place, dsnKeyPath(name)));

@@ -37,6 +37,7 @@ struct Operation {
 // one line for each thing it changes ("+ user DSN Payroll: Server = 'db01'").
 struct Action {
   const Place* place = nullptr;
+  std::string dsn;  // the data source it changes; empty for tracing
   std::vector<std::string> lines;
   std::vector<Operation> operations;
 };

@@ -2,28 +2,34 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 #include "base/unicode.h"
 
 namespace dsnconf {
 
+namespace {
+
+const char* const kTypeNames[] = {
+    "REG_NONE",
+    "REG_SZ",
+    "REG_EXPAND_SZ",
+    "REG_BINARY",
+    "REG_DWORD",
+    "REG_DWORD_BIG_ENDIAN",
+    "REG_LINK",
+    "REG_MULTI_SZ",
+    "REG_RESOURCE_LIST",
+    "REG_FULL_RESOURCE_DESCRIPTOR",
+    "REG_RESOURCE_REQUIREMENTS_LIST",
+    "REG_QWORD",
+};
+
+}  // namespace
+
 std::string registryTypeName(DWORD type) {
-  static const char* const kNames[] = {
-      "REG_NONE",
-      "REG_SZ",
-      "REG_EXPAND_SZ",
-      "REG_BINARY",
-      "REG_DWORD",
-      "REG_DWORD_BIG_ENDIAN",
-      "REG_LINK",
-      "REG_MULTI_SZ",
-      "REG_RESOURCE_LIST",
-      "REG_FULL_RESOURCE_DESCRIPTOR",
-      "REG_RESOURCE_REQUIREMENTS_LIST",
-      "REG_QWORD",
-  };
-  if (type < sizeof kNames / sizeof kNames[0]) return kNames[type];
+  if (type < std::size(kTypeNames)) return kTypeNames[type];
   char name[32];
   std::snprintf(name, sizeof name, "REG_0x%08lx", static_cast<unsigned long>(type));
   return name;
@@ -94,6 +100,37 @@ std::string displayValue(const RegistryValue& value) {
     return std::to_string(littleEndianNumber(value.data)) + type;
   }
   return "hex:" + hexBytes(value.data) + type;
+}
+
+std::optional<DWORD> registryTypeOfName(const std::string& name) {
+  for (DWORD type = 0; type < std::size(kTypeNames); ++type) {
+    if (name == kTypeNames[type]) return type;
+  }
+  unsigned long number = 0;
+  int consumed = 0;
+  if (name.size() == 14 && std::sscanf(name.c_str(), "REG_0x%8lx%n", &number, &consumed) == 1 &&
+      consumed == 14) {
+    return static_cast<DWORD>(number);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> bytesOfHex(const std::string& hex) {
+  if (hex.size() % 2 != 0) return std::nullopt;
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string bytes;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = digit(hex[i]);
+    const int low = digit(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes += static_cast<char>(high << 4 | low);
+  }
+  return bytes;
 }
 
 std::string hexBytes(const std::string& data) {

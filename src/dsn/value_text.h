@@ -3,6 +3,7 @@
 // carries it, and hex renderings.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "dsn/places.h"
@@ -13,6 +14,11 @@ namespace dsnconf {
 
 // "REG_SZ", "REG_DWORD", ...; an unknown type as its number ("REG_0x0000002a").
 std::string registryTypeName(DWORD type);
+// The other way: the type a name such as "REG_SZ" or "REG_0x0000002a" stands for.
+std::optional<DWORD> registryTypeOfName(const std::string& name);
+
+// The bytes of hex digits (two a byte, either case); nothing where they are none.
+std::optional<std::string> bytesOfHex(const std::string& hex);
 
 // Whether string data (UTF-16LE) is exactly one terminated string without
 // further zero units or line breaks: the form that a quoted "..." restores

@@ -73,17 +73,17 @@ TEST_F(ChangePlanTest, AFailureInTheLastPlaceTakesBackEveryPlace) {
   const Snapshot user = snapshot(kUserPlace);
   const Snapshot machine = snapshot(kSystem64Place);
   Plan plan;
-  Action creation{&kUserPlace, {}, {}};
+  Action creation{&kUserPlace, {}, {}, {}};
   creation.operations = {opCreateNewKey(kUserPlace, dsnKeyPath("Books")),
                          opSetValue(kUserPlace, dsnKeyPath("Books"), text("Driver", "d.dll")),
                          opCreateKey(kUserPlace, kDataSourceListPath),
                          opSetValue(kUserPlace, kDataSourceListPath, text("Books", "Ivorel"))};
-  Action change{&kUserPlace, {}, {}};
+  Action change{&kUserPlace, {}, {}, {}};
   change.operations = {opSetValue(kUserPlace, dsnKeyPath("Payroll"), text("Server", "new")),
                        opDeleteValue(kUserPlace, dsnKeyPath("Payroll"), "Port"),
                        opDeleteValue(kUserPlace, dsnKeyPath("Payroll"), "Missing"),
                        opDeleteKeyTree(kUserPlace, dsnKeyPath("Payroll\\Engines"))};
-  Action denied{&kSystem64Place, {}, {}};
+  Action denied{&kSystem64Place, {}, {}, {}};
   denied.operations = {opSetValue(kSystem64Place, dsnKeyPath("Sales"), text("Server", "x"))};
   plan.actions = {creation, change, denied};
 
@@ -102,10 +102,10 @@ TEST_F(ChangePlanTest, AFailureInTheLastPlaceTakesBackEveryPlace) {
 TEST_F(ChangePlanTest, AKeyThatMustBeNewStopsTheRunAndNothingStays) {
   const Snapshot user = snapshot(kUserPlace);
   Plan plan;
-  Action first{&kUserPlace, {}, {}};
+  Action first{&kUserPlace, {}, {}, {}};
   first.operations = {opCreateNewKey(kUserPlace, dsnKeyPath("Books")),
                       opSetValue(kUserPlace, dsnKeyPath("Books"), text("Driver", "d.dll"))};
-  Action second{&kUserPlace, {}, {}};
+  Action second{&kUserPlace, {}, {}, {}};
   second.operations = {opCreateNewKey(kUserPlace, dsnKeyPath("PAYROLL"))};
   plan.actions = {first, second};
   const Outcome outcome = carryOut(plan);
@@ -117,7 +117,7 @@ TEST_F(ChangePlanTest, AKeyThatMustBeNewStopsTheRunAndNothingStays) {
 
 TEST_F(ChangePlanTest, ARunCarriedOutKeepsEveryChangeAndADeletedTreeIsGone) {
   Plan plan;
-  Action change{&kUserPlace, {}, {}};
+  Action change{&kUserPlace, {}, {}, {}};
   change.operations = {opSetValue(kUserPlace, dsnKeyPath("Payroll"), text("Server", "new")),
                        opDeleteKeyTree(kUserPlace, dsnKeyPath("Payroll\\Engines")),
                        opDeleteKeyTree(kUserPlace, dsnKeyPath("Gone"))};
