@@ -238,8 +238,8 @@ class Planner {
     const std::string subject = "DSN " + desired.name;
     for (const DesiredSubkey& subkey : desired.subkeys) {
       const Subkey* existing = nullptr;
-      for (const Subkey& candidate : now ? now->subkeys : std::vector<Subkey>{}) {
-        if (sameRegistryName(candidate.path, subkey.path)) existing = &candidate;
+      for (std::size_t i = 0; now && i < now->subkeys.size(); ++i) {
+        if (sameRegistryName(now->subkeys[i].path, subkey.path)) existing = &now->subkeys[i];
       }
       const std::string key = dsnKeyPath(desired.name) + "\\" + subkey.path;
       if (!existing) {

@@ -14,8 +14,8 @@ const char16_t* const kLineEnd = u"\r\n";
 // shell or agent starts) would write the 64-bit sections into the 32-bit
 // view; /reg:64 keeps each section in its own view.
 const char16_t* const kHeaderComments[] = {
-    u"; Ivorel ODBC data sources, written by dsnconf export /reg: each data source's",
-    u"; entry in ODBC Data Sources and its key with every value and subkey.",
+    u"; Ivorel ODBC data sources as dsnconf read them (export /reg, or apply's backup):",
+    u"; each one's entry in ODBC Data Sources, and its key with every value and subkey.",
     u"; Restore them with: reg import <this file> /reg:64",
     u"; It adds and overwrites; it removes nothing. Passwords stored in the data",
     u"; sources are in it: keep it as you keep passwords.",

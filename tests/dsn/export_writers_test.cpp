@@ -120,8 +120,8 @@ Inventory sampleInventory() {
 
 TEST(RegFileWriter, KeysOfThePlacesWithDataSourcesOnly) {
   const std::string comments =
-      "\r\n; Ivorel ODBC data sources, written by dsnconf export /reg: each data source's"
-      "\r\n; entry in ODBC Data Sources and its key with every value and subkey."
+      "\r\n; Ivorel ODBC data sources as dsnconf read them (export /reg, or apply's backup):"
+      "\r\n; each one's entry in ODBC Data Sources, and its key with every value and subkey."
       "\r\n; Restore them with: reg import <this file> /reg:64"
       "\r\n; It adds and overwrites; it removes nothing. Passwords stored in the data"
       "\r\n; sources are in it: keep it as you keep passwords.\r\n";

@@ -265,6 +265,10 @@ std::vector<Shape> messageShapes() {
            "*** Invalid change command specified: {} ***",
            "*** The property to remove is empty ***",
            "*** Driver cannot be removed: a data source names its driver's file there ***",
+           "*** Cannot read {} ***",
+           "*** {}: not a JSON document ***",
+           "*** The backup file name is empty ***",
+           "Nothing to change.",
        }) {
     patterns.emplace_back(pattern);
   }
@@ -363,6 +367,12 @@ class ArgumentMaker {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/json" : "/reg"));
       if (pick(2) == 0) args.push_back(pick(3) == 0 ? argument() : "export.out");
       if (pick(3) == 0) args.push_back(pick(3) == 0 ? argument() : mixCase("/y"));
+    } else if (word == "apply") {
+      args.push_back(pick(3) == 0 ? argument() : (pick(2) == 0 ? fileDsn_ : "missing.json"));
+      for (int option = pick(4); option > 0; --option) {
+        const char* const options[] = {"/prune", "/json", "/backup", "/whatif"};
+        args.push_back(pick(4) == 0 ? argument() : mixCase(oneOf(options)));
+      }
     } else if (word == "change") {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/user" : "/system"));
       if (pick(2) == 0) args.push_back(pick(2) == 0 ? "/32" : "/64");
