@@ -291,6 +291,8 @@ TEST_F(InstallerLibrary, WritingChangesOnlyTheLineOfTheKey) {
       {"remove a missing key", kSample, "Nothing", nullptr, kSample},
       {"remove the section", kSample, nullptr, nullptr,
        "; Payroll database\n[Other]\nSYSTEM=elsewhere\n"},
+      {"a removed first section takes its lines with it",
+       "\xEF\xBB\xBF[ODBC]\nA=1\n\xEF\xBB\xBF[Y]\nB=1\n", nullptr, nullptr, ""},
   };
   for (const Edit& edit : edits) {
     const std::string path = file("edit.dsn");
