@@ -178,6 +178,12 @@ TEST_F(InstallerLibrary, ListsKeyNamesInFileOrder) {
       {"[ODBC]\n; nothing yet\n", true, ""},
       {"[Other]\nA=1\n", false, ""},
       {"", false, ""},
+      // The UTF-8 signature counts only as the file's first bytes; elsewhere
+      // its bytes start a key name, even when no earlier line is understood.
+      {"\xEF\xBB\xBF[ODBC]\nA=1\n", true, "A"},
+      {"; joined\n\xEF\xBB\xBF[ODBC]=x\nA=1\n", false, ""},
+      {"\xEF\xBB\xBF\xEF\xBB\xBF[ODBC]=x\nA=1\n", false, ""},
+      {"[ODBC]\n\xEF\xBB\xBF[X]=1\nA=2\n", true, "\xEF\xBB\xBF[X];A"},
   };
   for (const Case& c : cases) {
     const std::string path = file("list.dsn");
@@ -285,6 +291,8 @@ TEST_F(InstallerLibrary, WritingChangesOnlyTheLineOfTheKey) {
       {"remove a missing key", kSample, "Nothing", nullptr, kSample},
       {"remove the section", kSample, nullptr, nullptr,
        "; Payroll database\n[Other]\nSYSTEM=elsewhere\n"},
+      {"a removed first section takes its lines with it",
+       "\xEF\xBB\xBF[ODBC]\nA=1\n\xEF\xBB\xBF[Y]\nB=1\n", nullptr, nullptr, ""},
   };
   for (const Edit& edit : edits) {
     const std::string path = file("edit.dsn");
@@ -318,6 +326,7 @@ TEST_F(InstallerLibrary, KeysSetInDamagedFilesReadBackAndOthersKeepTheirValues) 
       {"[ODBC]\nSYSTEM=db\nHidden=a\0b\nPort=1\n"s, "Hidden", "Port", "1"},
       {"[ODBC]\nSYSTEM=db\n\0\nPort=1\n"s, "Port", "SYSTEM", "db"},
       {"[ODBC]\r\rSYSTEM=db\rPort=1", "Port", "SYSTEM", "db"},
+      {"; joined\n\xEF\xBB\xBF[ODBC]=x\nSYSTEM=db\n[ODBC]\nPort=1\n", "SYSTEM", "Port", "1"},
   };
   const std::string path = file("damaged.dsn");
   for (const Case& c : cases) {

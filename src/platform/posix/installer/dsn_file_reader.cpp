@@ -18,7 +18,12 @@ namespace {
 // header without its "]" lends its name to the keys after it, a zero byte
 // ends the file), and a key set there could not be read back.
 std::string understoodLines(const std::string& content) {
-  std::string text;
+  // SimpleIni drops a UTF-8 signature at the start of its text. The file's own
+  // is gone already (shapeOf); the bytes of one starting a later line (files
+  // joined together) are part of a key name, as the editor and Windows take
+  // them, and must not turn the rest of the name into a header or a comment.
+  // A blank first line keeps them.
+  std::string text = "\n";
   bool firstLine = true;
   for (const TextLine& line : splitLines(content)) {
     const LineShape shape = shapeOf(line.text, firstLine);

@@ -71,16 +71,16 @@ void IniEditor::removeKey(const std::string& section, const std::string& key) {
 }
 
 void IniEditor::removeSection(const std::string& section) {
+  // Each line is shaped where it stands in the file as read: once the first
+  // line is gone, the next is still no line that may start with the signature.
   bool inSection = false;
-  for (std::size_t i = 0; i < lines_.size();) {
+  std::vector<Line> kept;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
     const LineShape shape = shapeOf(lines_[i].text, i == 0);
     if (shape.kind == LineKind::Section) inSection = sameName(shape.name, section);
-    if (inSection) {
-      lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
-    } else {
-      ++i;
-    }
+    if (!inSection) kept.push_back(std::move(lines_[i]));
   }
+  lines_ = std::move(kept);
 }
 
 std::string IniEditor::text() const {
