@@ -123,7 +123,7 @@ const char* const kCheckScreen[] = {
 
 const char* const kAddScreen[] = {
     "add {/user | /system} [/64 | /32] <DSN> [GEN1 | GEN2 | GEN3] [<property>=<value> ...]",
-    "    [/whatif]",
+    "    [/adopt] [/whatif]",
     "",
     "Create a user or system DSN for an Ivorel driver.",
     "",
@@ -139,6 +139,8 @@ const char* const kAddScreen[] = {
     "  GEN3              DSN created for \"Ivorel ODBC Driver\" (default)",
     "  <property>=<value>",
     "                    A property written to the new DSN. (optional, repeatable)",
+    "  /adopt            List the DSN's key that is already there, unlisted, with",
+    "                      the driver's file: what an interrupted add leaves.",
     "  /whatif           Show what would be created, and write nothing.",
 };
 const char* const kRemoveScreen[] = {

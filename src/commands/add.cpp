@@ -16,11 +16,15 @@
 #include "commands/commands.h"
 #include "dsn/change_plan.h"
 #include "dsn/driver_registration.h"
+#include "dsn/dsn_lookup.h"
 #include "dsn/odbc_ini.h"
 #include "dsn/value_text.h"
 
 namespace dsnconf {
 namespace {
+
+// "/adopt" and one character more, so that a longer word is not taken for it.
+constexpr std::size_t kAdoptWordBuffer = 8;
 
 struct AddRequest {
   PlaceChoice places;
@@ -28,6 +32,8 @@ struct AddRequest {
   DriverVersion version = GEN3;
   // Names and values in the order given; neither "Driver" nor a name twice.
   std::vector<std::pair<std::string, std::string>> properties;
+  // Lists the key a killed add left behind, instead of making one.
+  bool adopt = false;
   bool whatIf = false;
 };
 
@@ -102,6 +108,52 @@ Action creation(const Destination& destination, const AddRequest& request) {
   return action;
 }
 
+// An existing key, unlisted, whose Driver is the file of the driver asked for
+// in a view the place uses: its list entry (and the properties given) make it
+// the data source that the add which made it did not finish.
+bool planAdoption(const AddRequest& request, Plan& plan) {
+  const char* driver = kDriverNames[request.version];
+  for (const Place* place : chosenPlaces(request.places)) {
+    Holding holding;
+    const LSTATUS status = lookUp(*place, request.name, holding);
+    if (status != ERROR_SUCCESS) {
+      printDsnLookupFailure(*place, request.name, status);
+      return false;
+    }
+    const std::string label = "*** The " + placeDsnLabel(*place, request.name);
+    if (holding.entry) {
+      printLine(label + " is listed already: nothing was written ***");
+      return false;
+    }
+    if (!holding.hasKey) {
+      printLine(label + " has no key to list: nothing was written ***");
+      return false;
+    }
+    if (holding.keyDriver != request.version || !usesView(*place, *holding.keyDriverView)) {
+      printLine(label + " has no Driver that '" + driver +
+                "' is registered with there: nothing was written ***");
+      return false;
+    }
+    const std::string subject = "DSN " + request.name;
+    const std::string key = dsnKeyPath(request.name);
+    Action action;
+    action.place = place;
+    action.dsn = request.name;
+    action.lines.push_back(
+        planLine('+', *place, subject, std::string("listed for '") + driver + "'"));
+    for (const auto& [name, text] : request.properties) {
+      const RegistryValue value{name, REG_SZ, stringData(text)};
+      action.lines.push_back(planLine('~', *place, subject, name + " = " + displayValue(value)));
+      action.operations.push_back(opSetValue(*place, key, value));
+    }
+    action.operations.push_back(opCreateKey(*place, kDataSourceListPath));
+    action.operations.push_back(
+        opSetValue(*place, kDataSourceListPath, {request.name, REG_SZ, stringData(driver)}));
+    plan.actions.push_back(std::move(action));
+  }
+  return true;
+}
+
 void reportFailure(const Plan& plan, const Outcome& outcome, const std::string& name) {
   const Place& place = *plan.actions[outcome.failedAction].place;
   if (outcome.keyTaken) {
@@ -116,10 +168,14 @@ void reportFailure(const Plan& plan, const Outcome& outcome, const std::string& 
 
 int addDataSource(const AddRequest& request) {
   std::vector<Destination> destinations;
-  if (!planDestinations(request, destinations)) return 1;
   Plan plan;
-  for (const Destination& destination : destinations) {
-    plan.actions.push_back(creation(destination, request));
+  if (request.adopt) {
+    if (!planAdoption(request, plan)) return 1;
+  } else {
+    if (!planDestinations(request, destinations)) return 1;
+    for (const Destination& destination : destinations) {
+      plan.actions.push_back(creation(destination, request));
+    }
   }
   if (request.whatIf) {
     printPlan(plan);
@@ -133,7 +189,19 @@ int addDataSource(const AddRequest& request) {
   for (const Destination& destination : destinations) {
     printCreated(destination, request.name, kDriverNames[request.version]);
   }
+  if (request.adopt) {
+    for (const Action& adopted : plan.actions) {
+      printLine("Listed the " + placeDsnLabel(*adopted.place, request.name) + " for '" +
+                kDriverNames[request.version] + "'.");
+    }
+  }
   return 0;
+}
+
+bool isAdoptWord(const char* argument) {
+  char word[kAdoptWordBuffer];
+  normaliseKeyword(argument, word);
+  return equalsKeyword(word, "/adopt");
 }
 
 }  // namespace
@@ -146,10 +214,14 @@ int runAdd(ArgCursor& cursor) {
   request.name = readDsnName(cursor, UsageScreen::Add);
   // A word without '=' right after the name is the driver version.
   const char* version = cursor.peek();
-  if (version && !std::strchr(version, '=')) {
+  if (version && !std::strchr(version, '=') && !isAdoptWord(version)) {
     request.version = parseDriverVersion(cursor.next(), UsageScreen::Add);
   }
   while (const char* property = cursor.next()) {
+    if (isAdoptWord(property) && !request.adopt) {
+      request.adopt = true;
+      continue;
+    }
     readProperty(property, PropertyRule::DriverRefused, request.properties, UsageScreen::Add);
   }
   return addDataSource(request);

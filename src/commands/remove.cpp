@@ -1,7 +1,8 @@
 // remove: deletes one data source of the family from the places chosen. Only
 // a data source whose list entry names a driver of the family is removed: its
 // list entry first, then its key with everything below it, so that a run
-// stopped between the two leaves at worst a key that no list names.
+// stopped between the two leaves at worst a key that no list names. Such a
+// key, whose Driver is a family driver's file, is removed too.
 #include <string>
 #include <vector>
 
@@ -23,7 +24,9 @@ struct DsnRequest {
 };
 
 void printRemoved(const Holding& holding, const std::string& name) {
-  if (holding.hasKey) {
+  if (!holding.entry) {
+    printLine("Removed the " + placeDsnLabel(*holding.place, name) + ", which no list named.");
+  } else if (holding.hasKey) {
     printLine("Removed the " + placeDsnLabel(*holding.place, name) + ".");
   } else {
     printLine("Removed the list entry of the " + placeDsnLabel(*holding.place, name) +
@@ -40,14 +43,15 @@ Action removal(const Holding& holding, const std::string& name) {
   action.place = &place;
   action.dsn = name;
   action.lines.push_back(planLine('-', place, "DSN " + name));
-  action.operations.push_back(opDeleteValue(place, kDataSourceListPath, name));
+  if (holding.entry) action.operations.push_back(opDeleteValue(place, kDataSourceListPath, name));
   if (holding.hasKey) action.operations.push_back(opDeleteKeyTree(place, dsnKeyPath(name)));
   return action;
 }
 
 int removeDataSource(const DsnRequest& request) {
   std::vector<Holding> holdings;
-  if (!lookUpFamilyDataSource(request.places, request.name, "nothing was removed", holdings)) {
+  if (!lookUpFamilyDataSource(request.places, request.name, "nothing was removed", holdings,
+                              UnlistedKeys::OfTheFamily)) {
     return 1;
   }
   Plan plan;

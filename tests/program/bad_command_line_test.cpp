@@ -245,6 +245,15 @@ std::vector<Shape> messageShapes() {
       }
     }
     patterns.push_back("The " + dsn + " needed no change.");
+    patterns.push_back("Listed the " + dsn + " for '{}'.");
+    patterns.push_back("Removed the " + dsn + ", which no list named.");
+    for (const char* sign : {"+ ", "~ "}) patterns.push_back(sign + dsn + ": listed for '{}'");
+    for (const char* refusal : {" is listed already: nothing was written ***",
+                                " has no key to list: nothing was written ***",
+                                " has no Driver that '{}' is registered with there: nothing was "
+                                "written ***"}) {
+      patterns.push_back("*** The " + dsn + refusal);
+    }
     for (const char* what : {": set {+}.", ": removed {+}.", ": set {+}; removed {+}."}) {
       patterns.push_back("Changed the " + dsn + what);
     }
