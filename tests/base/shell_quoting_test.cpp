@@ -61,7 +61,7 @@ TEST(ShellQuoting, EachSpecialCharacterTakesItsForm) {
       {"a leading dot", ".5", "\".5\""},
       {"a leading plus", "+5", "\"+5\""},
       {"non-ASCII text", "Caf\xC3\xA9", "\"Caf\xC3\xA9\""},
-      {"a no-break space", "A\xC2\xA0" "B", "\"A\xC2\xA0" "B\""},
+      {"a no-break space", "x\xC2\xA0y", "\"x\xC2\xA0y\""},
       {"an en dash, a dash to PowerShell", "\xE2\x80\x93x", "\"\xE2\x80\x93x\""},
       {"a character beyond the BMP", "\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\""},
       {"a backslash inside quotes", "A B\\C", "\"A B\\C\""},
@@ -99,9 +99,8 @@ TEST(ShellQuoting, EveryAsciiCharacterRoundTripsOrHasNoForm) {
   int quoted = 0;
   int withoutForm = 0;
   for (char c = ' '; c <= '~'; ++c) {
-    for (const std::string& argument :
-         {std::string(1, c), std::string(1, c) + "x", "x" + std::string(1, c),
-          "x" + std::string(1, c) + "x"}) {
+    for (const std::string& argument : {std::string(1, c), std::string(1, c) + "x",
+                                        "x" + std::string(1, c), "x" + std::string(1, c) + "x"}) {
       const std::optional<std::string> form = shellArgument(argument);
       if (!form) {
         ++withoutForm;
@@ -132,7 +131,7 @@ TEST(ShellQuoting, ACommandLineIsItsWordsOrNothing) {
   EXPECT_EQ(shellCommandLine({"dsn conf", "check"}), std::nullopt);
   EXPECT_EQ(shellCommandLine({}), std::nullopt);
 
-  const std::vector<std::string> words = {"dsnconf", "add",  "/user", "A B",
+  const std::vector<std::string> words = {"dsnconf", "add", "/user",      "A B",
                                           "x=1 2",   "R&D", "Caf\xC3\xA9"};
   const std::optional<std::string> line = shellCommandLine(words);
   ASSERT_TRUE(line.has_value());
