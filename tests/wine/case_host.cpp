@@ -297,7 +297,9 @@ bool putHostFolderOnPath() {
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
   if (length == 0 || length == MAX_PATH) return false;
   std::wstring folder(self, length);
-  folder.erase(folder.find_last_of(L'\\'));
+  const std::size_t slash = folder.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return false;
+  folder.erase(slash);
   std::wstring path(32767, L'\0');
   path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
   return SetEnvironmentVariableW(L"PATH", (folder + L";" + path).c_str()) != 0;
