@@ -1,6 +1,9 @@
 #include "cli/usage.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
 
 #include "base/output.h"
 
@@ -9,6 +12,8 @@ namespace {
 
 const char* const kBanner = "     -----  Ivorel ODBC registry utility  -----";
 
+// The general screen: the six commands, then the added ones (kAddedCommands),
+// then the closing lines.
 const char* const kGeneralScreen[] = {
     "Command syntax:",
     "  view    View DSN configuration.",
@@ -17,10 +22,29 @@ const char* const kGeneralScreen[] = {
     "  name    Change Ivorel DSNs to use the specified driver.",
     "  trace   Modify ODBC Driver Manager trace configuration.",
     "  reg     Register or unregister a previous Ivorel driver.",
+};
+const char* const kGeneralScreenEnd[] = {
     "",
     "For more information on using one of the above options,",
     "pass /help or /? to any of the above options",
 };
+
+// The commands beyond the six, in the general screen's frame: a new command
+// adds its row here.
+struct AddedCommand {
+  const char* word;
+  const char* description;
+};
+const AddedCommand kAddedCommands[] = {
+    {"add", "Create a user or system DSN for an Ivorel driver."},
+    {"remove", "Remove a user or system DSN of an Ivorel driver."},
+    {"check", "Diagnose the ODBC configuration of Ivorel DSNs and drivers."},
+    {"export", "Write Ivorel DSNs out as JSON or as a registry file."},
+    {"change", "Set or remove properties of each copy of an Ivorel DSN."},
+    {"apply", "Bring Ivorel DSNs and tracing to the state a JSON file describes."},
+};
+// The six lines' frame: two blanks, the word padded to this width, the text.
+constexpr std::size_t kCommandColumn = 8;
 const char* const kViewScreen[] = {
     "view {/dsn <DSN> | /fdsn <File DSN path> | /all} [<property>]",
     "",
@@ -212,30 +236,39 @@ constexpr ScreenText screenText(UsageScreen screen, const char* const (&lines)[N
   return {screen, lines, N};
 }
 
+// The screens of the commands; the general one is put together above.
 const ScreenText kScreens[] = {
-    screenText(UsageScreen::General, kGeneralScreen),
-    screenText(UsageScreen::View, kViewScreen),
-    screenText(UsageScreen::Delete, kDeleteScreen),
-    screenText(UsageScreen::Set, kSetScreen),
-    screenText(UsageScreen::Name, kNameScreen),
-    screenText(UsageScreen::Trace, kTraceScreen),
-    screenText(UsageScreen::Reg, kRegScreen),
-    screenText(UsageScreen::Add, kAddScreen),
-    screenText(UsageScreen::Remove, kRemoveScreen),
-    screenText(UsageScreen::Check, kCheckScreen),
-    screenText(UsageScreen::Export, kExportScreen),
-    screenText(UsageScreen::Change, kChangeScreen),
-    screenText(UsageScreen::Apply, kApplyScreen),
+    screenText(UsageScreen::View, kViewScreen),     screenText(UsageScreen::Delete, kDeleteScreen),
+    screenText(UsageScreen::Set, kSetScreen),       screenText(UsageScreen::Name, kNameScreen),
+    screenText(UsageScreen::Trace, kTraceScreen),   screenText(UsageScreen::Reg, kRegScreen),
+    screenText(UsageScreen::Add, kAddScreen),       screenText(UsageScreen::Remove, kRemoveScreen),
+    screenText(UsageScreen::Check, kCheckScreen),   screenText(UsageScreen::Export, kExportScreen),
+    screenText(UsageScreen::Change, kChangeScreen), screenText(UsageScreen::Apply, kApplyScreen),
 };
+
+void printLines(const char* const* lines, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) printLine(lines[i]);
+}
+
+void printGeneralScreen() {
+  printLines(kGeneralScreen, std::size(kGeneralScreen));
+  for (const AddedCommand& command : kAddedCommands) {
+    std::string line = std::string("  ") + command.word;
+    const std::size_t length = std::strlen(command.word);
+    line.append(length < kCommandColumn ? kCommandColumn - length : 1, ' ');
+    printLine(line + command.description);
+  }
+  printLines(kGeneralScreenEnd, std::size(kGeneralScreenEnd));
+}
 
 }  // namespace
 
 void printUsageAndExit(UsageScreen screen, bool isError) {
   printLine(kBanner);
   printLine("");
+  if (screen == UsageScreen::General) printGeneralScreen();
   for (const ScreenText& text : kScreens) {
-    if (text.screen != screen) continue;
-    for (std::size_t i = 0; i < text.count; ++i) printLine(text.lines[i]);
+    if (text.screen == screen) printLines(text.lines, text.count);
   }
   std::exit(isError ? -1 : 0);
 }

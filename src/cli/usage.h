@@ -12,8 +12,8 @@ enum class UsageScreen : int {
   Name = 4,
   Trace = 5,
   Reg = 6,
-  // The commands beyond the six, each with a screen of its own that the
-  // general screen does not list.
+  // The commands beyond the six, each with a screen of its own; the general
+  // screen lists them after the six.
   Add = 7,
   Remove = 8,
   Check = 9,

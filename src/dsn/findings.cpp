@@ -38,6 +38,15 @@ Finding dataSourceFinding(const char* id, Severity severity, const PlaceInventor
   return finding;
 }
 
+// "dsnconf <verb> <the place's words> <last>".
+std::optional<std::string> placeHint(const char* verb, const Place& place,
+                                     const std::string& last) {
+  std::vector<std::string> arguments = {verb};
+  for (std::string& word : placeWords(place)) arguments.push_back(std::move(word));
+  arguments.push_back(last);
+  return dsnconfLine(arguments);
+}
+
 using Findings = std::vector<Finding>;
 
 void findListedWithoutKey(const Configuration& configuration, Findings& findings) {
@@ -51,8 +60,7 @@ void findListedWithoutKey(const Configuration& configuration, Findings& findings
       // remove takes the place from its command line and, unlike view and
       // name, removes an entry whose key is gone.
       if (isHintableName(dataSource.name)) {
-        finding.fix =
-            "dsnconf remove " + placeWords(*place.place) + " " + commandArgument(dataSource.name);
+        finding.fix = placeHint("remove", *place.place, dataSource.name);
       }
       findings.push_back(std::move(finding));
     }
@@ -105,8 +113,7 @@ void findDriverFileMismatch(const Configuration& configuration, Findings& findin
                         " is not the file its driver is registered with in " +
                         viewsText(inventory, place) + ", " + quoted(files.front());
       if (reachedByDsnTarget(inventory, place, dataSource.name) && ansiCarries(files.front())) {
-        finding.fix = "dsnconf set /dsn " + commandArgument(dataSource.name) + " Driver " +
-                      commandArgument(files.front());
+        finding.fix = dsnconfLine({"set", "/dsn", dataSource.name, "Driver", files.front()});
       }
       findings.push_back(std::move(finding));
     }
@@ -195,12 +202,6 @@ std::optional<std::string> fileOf(const TraceSettings& tracing) {
   return tracing.traceFile->text();
 }
 
-const char* traceOffHint(const Place& place) {
-  if (place.scope == Scope::User) return "dsnconf trace /user off";
-  if (place.view == MachineView::Bit64) return "dsnconf trace /system /64 off";
-  return "dsnconf trace /system /32 off";
-}
-
 // trace keeps the trace file under the current user for every scope: the
 // user's TraceFile applies, else the machine view's own.
 void findTracingOn(const Configuration& configuration, Findings& findings) {
@@ -224,7 +225,7 @@ void findTracingOn(const Configuration& configuration, Findings& findings) {
     finding.message =
         "tracing is on: every ODBC call of " + who + " is written to " +
         (file ? quoted(*file) : std::string("the default trace file (no TraceFile is set)"));
-    finding.fix = traceOffHint(*place.place);
+    finding.fix = placeHint("trace", *place.place, "off");
     findings.push_back(std::move(finding));
   }
 }
@@ -246,7 +247,7 @@ void findRegistrationIncomplete(const Configuration& configuration, Findings& fi
                           " exists but ODBC Drivers has no entry for it";
         // reg /add stops at an existing key; reg /del removes the key, after
         // which reg /add registers the driver afresh.
-        finding.fix = "dsnconf reg /del " + version;
+        finding.fix = dsnconfLine({"reg", "/del", version});
       } else {
         finding.message = "ODBC Drivers lists it but its key ODBCINST.INI\\" + registration.driver +
                           " does not exist";
@@ -268,7 +269,7 @@ void findEarlierDriver(const Configuration& configuration, Findings& findings) {
                         versionWord(dataSource.driver) + ")";
       if (reachedByDsnTarget(inventory, place, dataSource.name) &&
           registeredInAny(views, kDriverNames[GEN3])) {
-        finding.fix = "dsnconf name /dsn " + commandArgument(dataSource.name) + " GEN3";
+        finding.fix = dsnconfLine({"name", "/dsn", dataSource.name, "GEN3"});
       }
       findings.push_back(std::move(finding));
     }

@@ -1,5 +1,6 @@
 #include "dsn/repair_hints.h"
 
+#include "base/shell_quoting.h"
 #include "dsn/family.h"
 #include "dsn/odbc_ini.h"
 #include "dsn/target.h"
@@ -34,20 +35,21 @@ bool reachedByDsnTarget(const Inventory& inventory, const PlaceInventory& place,
   return false;
 }
 
-std::string placeWords(const Place& place) {
-  if (place.scope == Scope::User) return "/user";
-  return place.view == MachineView::Bit64 ? "/system /64" : "/system /32";
+std::vector<std::string> placeWords(const Place& place) {
+  if (place.scope == Scope::User) return {"/user"};
+  return {"/system", place.view == MachineView::Bit64 ? "/64" : "/32"};
 }
 
 std::optional<std::string> registerHint(const std::vector<const PlaceInventory*>& views,
                                         const std::string& driver) {
   if (!isEarlierDriver(driver) || !registeredInAny(views, kDriverNames[GEN3])) return std::nullopt;
-  return "dsnconf reg /add " + std::string(versionWord(driver));
+  return dsnconfLine({"reg", "/add", versionWord(driver)});
 }
 
-std::string commandArgument(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t") == std::string::npos) return argument;
-  return "\"" + argument + "\"";
+std::optional<std::string> dsnconfLine(const std::vector<std::string>& arguments) {
+  std::vector<std::string> words = {"dsnconf"};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  return shellCommandLine(words);
 }
 
 }  // namespace dsnconf

@@ -1,5 +1,6 @@
 // The dsnconf command lines that check offers as repairs: which data sources
-// a command line can name, the words that choose a place, and quoting.
+// a command line can name, the words that choose a place, and the line as
+// cmd.exe and PowerShell both run it.
 #pragma once
 
 #include <optional>
@@ -20,17 +21,17 @@ bool isHintableName(const std::string& name);
 bool reachedByDsnTarget(const Inventory& inventory, const PlaceInventory& place,
                         const std::string& name);
 
-// The words that choose the place on the command lines of add and remove:
-// "/user", "/system /64" or "/system /32".
-std::string placeWords(const Place& place);
+// The words that choose the place on the command lines of add, remove and
+// trace: "/user", "/system /64" or "/system /32".
+std::vector<std::string> placeWords(const Place& place);
 
 // "dsnconf reg /add GENn" where it registers the earlier driver in the views
 // (the current driver registered there to copy from), else nothing.
 std::optional<std::string> registerHint(const std::vector<const PlaceInventory*>& views,
                                         const std::string& driver);
 
-// One argument of a Windows command line: quoted where it holds a blank, a
-// tab or nothing at all.
-std::string commandArgument(const std::string& argument);
+// "dsnconf <arguments>" quoted for both shells, or nothing where an argument
+// cannot be printed safely for both (base/shell_quoting.h).
+std::optional<std::string> dsnconfLine(const std::vector<std::string>& arguments);
 
 }  // namespace dsnconf

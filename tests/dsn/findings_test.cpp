@@ -280,11 +280,76 @@ TEST(Findings, TheTraceFileInForce) {
   }
 }
 
-TEST(Findings, HintsQuoteArgumentsWithBlanks) {
-  EXPECT_EQ(commandArgument("Payroll"), "Payroll");
-  EXPECT_EQ(commandArgument("Legacy Orders"), "\"Legacy Orders\"");
-  EXPECT_EQ(commandArgument("a\tb"), "\"a\tb\"");
-  EXPECT_EQ(commandArgument(""), "\"\"");
+// The fix of one finding made by `arrange`, or "no fix".
+std::string onlyFix(const std::function<void(Configuration&)>& arrange) {
+  Configuration configuration = healthy();
+  arrange(configuration);
+  const std::vector<Finding> findings = diagnose(configuration);
+  if (findings.size() != 1) return std::to_string(findings.size()) + " findings";
+  return findings[0].fix.value_or("no fix");
+}
+
+struct HintRow {
+  std::string text;
+  std::string fix;
+};
+
+TEST(Findings, NamesInHintsAreQuotedForCmdAndPowerShellOrGetNoHint) {
+  const HintRow rows[] = {
+      {"Payroll", "dsnconf remove /user Payroll"},
+      {"Legacy Orders", "dsnconf remove /user \"Legacy Orders\""},
+      {"R&D", "dsnconf remove /user \"R&D\""},
+      {"A|B", "dsnconf remove /user \"A|B\""},
+      {"A<B", "dsnconf remove /user \"A<B\""},
+      {"A>B", "dsnconf remove /user \"A>B\""},
+      {"A^B", "dsnconf remove /user \"A^B\""},
+      {"O'Brien", "dsnconf remove /user \"O'Brien\""},
+      {"#1", "dsnconf remove /user \"#1\""},
+      {"2024", "dsnconf remove /user \"2024\""},
+      {"-x.y", "dsnconf remove /user \"-x.y\""},
+      {"Caf\xC3\xA9", "dsnconf remove /user \"Caf\xC3\xA9\""},
+      {"100%", "no fix"},
+      {"Hi!", "no fix"},  // the installer refuses ! as well
+      {"$Sales", "no fix"},
+      {"a`b", "no fix"},
+      {"\xE2\x80\x9CSales\xE2\x80\x9D", "no fix"},
+      {"Say \"hi\"", "no fix"},
+      {"A(B", "no fix"},  // the installer refuses ( ) and ,
+  };
+  for (const HintRow& row : rows) {
+    EXPECT_EQ(onlyFix([&row](Configuration& c) {
+                user(c).dataSources.push_back(dataSource(row.text, kGen3, "", false));
+              }),
+              row.fix)
+        << row.text;
+  }
+  // set and name hints quote the name the same way.
+  EXPECT_EQ(onlyFix([](Configuration& c) {
+              view64(c).registrations.push_back(registration(kGen2, kFile64));
+              view64(c).dataSources.push_back(dataSource("R&D", kGen2, kFile64));
+            }),
+            "dsnconf name /dsn \"R&D\" GEN3");
+}
+
+TEST(Findings, DriverFilesInHintsAreQuotedForCmdAndPowerShellOrGetNoHint) {
+  const HintRow rows[] = {
+      {"C:\\Ivorel\\ivorel.dll", "dsnconf set /dsn Sales Driver C:\\Ivorel\\ivorel.dll"},
+      {"C:\\R&D\\ivorel.dll", "dsnconf set /dsn Sales Driver \"C:\\R&D\\ivorel.dll\""},
+      {"C:\\Program Files (x86), v2\\ivorel.dll",
+       "dsnconf set /dsn Sales Driver \"C:\\Program Files (x86), v2\\ivorel.dll\""},
+      {"C:\\A;B=C\\ivorel.dll", "dsnconf set /dsn Sales Driver \"C:\\A;B=C\\ivorel.dll\""},
+      {"%ProgramFiles%\\Ivorel\\ivorel.dll", "no fix"},
+      {"C:\\Ivorel $x\\ivorel.dll", "no fix"},
+      {"C:\\R&D\\", "no fix"},
+  };
+  for (const HintRow& row : rows) {
+    EXPECT_EQ(onlyFix([&row](Configuration& c) {
+                view64(c).registrations[0] = registration(kGen3, row.text);
+                view64(c).dataSources.push_back(dataSource("Sales", kGen3, kFile32));
+              }),
+              row.fix)
+        << row.text;
+  }
 }
 
 }  // namespace

@@ -17,6 +17,13 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
+bool runsCmd(const Case& c) {
+  for (const Step& step : c.steps) {
+    if (step.cmdLine) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> splitArguments(const std::string& line) {
   std::vector<std::string> args;
   std::size_t i = 0;
@@ -108,9 +115,9 @@ Expected expectedAfter(const std::string& qualifier, Reader& reader) {
   return expected;
 }
 
-// What a run must print and return is said after its run line.
+// What a run must print and return is said after its run or cmd line.
 Step& currentStep(Case& c, const Reader& reader) {
-  if (c.steps.empty()) reader.fail("stdout, stderr and status follow a run line");
+  if (c.steps.empty()) reader.fail("stdout, stderr and status follow a run or cmd line");
   return c.steps.back();
 }
 
@@ -128,7 +135,10 @@ void applyDirective(const std::string& line, Case& c, Reader& reader) {
   } else if (directive == "file") {
     c.files[rest] = reader.block();
   } else if (directive == "run") {
-    c.steps.push_back(Step{splitArguments(rest), "", std::nullopt, 0});
+    c.steps.push_back(Step{splitArguments(rest), std::nullopt, "", std::nullopt, 0});
+  } else if (directive == "cmd") {
+    if (rest.empty()) reader.fail("cmd needs a command line");
+    c.steps.push_back(Step{{}, rest, "", std::nullopt, 0});
   } else if (directive == "stdout") {
     currentStep(c, reader).expectedStdout = reader.block();
   } else if (directive == "stderr") {
@@ -166,7 +176,7 @@ std::vector<Case> parseCaseFile(const std::string& path) {
     applyDirective(line, *current, reader);
   }
   for (const Case& c : cases) {
-    if (c.steps.empty()) throw std::runtime_error(c.source + ": case has no run line");
+    if (c.steps.empty()) throw std::runtime_error(c.source + ": case has no run or cmd line");
   }
   return cases;
 }

@@ -12,11 +12,17 @@
 //   file <path>              a file in the work folder, up to "end"
 //   run <arguments>          split like a shell: blanks separate, "..." groups,
 //                            "" is an empty argument, \" and \\ inside quotes
+//   cmd <line>               a step that runs the line through cmd /c with the
+//                            program's folder on PATH, as a Command Prompt runs
+//                            a line pasted into it: the line as written, UTF-8
+//                            text as the program prints it, {DIR} replaced.
+//                            Only the Windows stage has cmd; elsewhere the case
+//                            is skipped
 //   stdout / stderr          the exact output, up to "end" (absent: empty)
 //   status <n>               the program's 32-bit result, e.g. -1 or 1630
 //
 // A case may run the program several times, one after the other over the same
-// registry and files: each "run" line starts a step, and the stdout, stderr
+// registry and files: each "run" or "cmd" line starts a step, and the stdout, stderr
 // and status lines after it are that run's. The after-directives are checked
 // once, after the last run.
 //   hive-after HKLM|HKCU     the root's whole content afterwards, up to "end",
@@ -52,6 +58,7 @@ struct Expected {
 // One run of the program and what it must print and return.
 struct Step {
   std::vector<std::string> args;
+  std::optional<std::string> cmdLine;  // run through cmd /c instead of args
   std::string expectedStdout;
   std::optional<std::string> expectedStderr;
   long long expectedStatus = 0;
@@ -72,6 +79,9 @@ struct Case {
 // Parses one .case file; throws std::runtime_error naming the line on a
 // malformed file.
 std::vector<Case> parseCaseFile(const std::string& path);
+
+// Whether a step of the case runs a line through cmd.
+bool runsCmd(const Case& c);
 
 // Splits a run line into arguments.
 std::vector<std::string> splitArguments(const std::string& line);

@@ -59,7 +59,10 @@ class PosixBackend : public Backend {
     fs::remove_all(root_, ignored);
   }
 
-  std::string skipReason(const Case&) const override { return ""; }
+  std::string skipReason(const Case& c) const override {
+    if (runsCmd(c)) return "runs a command line through cmd.exe, which only the Windows stage has";
+    return "";
+  }
 
   void prepare(const Case& c) override {
     std::error_code ignored;

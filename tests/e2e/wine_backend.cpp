@@ -4,7 +4,8 @@
 // one folder, named by DSNCONF_WINE_BIN_DIR, and keeps one wineserver alive for
 // the prefix in WINEPREFIX, so that each Wine process starts warm. A case costs
 // two Wine processes: reg.exe imports its hives, and the case host runs the
-// program, records its exit code and registry trees and empties them again.
+// program (or, for a cmd step, cmd.exe with the line), records its exit code
+// and registry trees and empties them again.
 //
 // What the program sees is byte for byte what the case says, as on POSIX:
 // Wine's ANSI code page is pinned to 1252, and arguments, environment and
@@ -196,10 +197,18 @@ class WineBackend : public Backend {
     // POSIX paths work as Windows ones: Wine's current drive, Z:, is the root.
     // Runs before a case's last leave the registry to the next one.
     const bool lastRun = &step == &c.steps.back();
-    std::vector<std::string> args = {hostPath(), lastRun ? "run" : "run-more", root_.string(),
-                                     (bin_ / "dsnconf.exe").string()};
-    for (const std::string& arg : step.args) {
-      args.push_back(ansiBytesAsUtf8(replaceAll(arg, "{DIR}", workDir())));
+    std::vector<std::string> args;
+    if (step.cmdLine) {
+      // The host reads the line from a file: Wine would escape its quotes
+      // on the way through a command line of its own.
+      writeFile(root_ / "cmd-line.txt", replaceAll(*step.cmdLine, "{DIR}", workDir()));
+      args = {hostPath(), lastRun ? "cmd" : "cmd-more", root_.string()};
+    } else {
+      args = {hostPath(), lastRun ? "run" : "run-more", root_.string(),
+              (bin_ / "dsnconf.exe").string()};
+      for (const std::string& arg : step.args) {
+        args.push_back(ansiBytesAsUtf8(replaceAll(arg, "{DIR}", workDir())));
+      }
     }
     std::vector<std::pair<std::string, std::string>> env;
     for (const auto& [name, value] : c.env) {

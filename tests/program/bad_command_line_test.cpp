@@ -345,6 +345,12 @@ std::vector<std::string> storedTexts() {
   return texts;
 }
 
+// The first words of the command lines made below: every command word and the
+// help requests.
+constexpr const char* kCommandWords[] = {"view",   "delete", "set",    "name",  "trace",
+                                         "reg",    "add",    "remove", "check", "export",
+                                         "change", "apply",  "/help",  "/?"};
+
 class ArgumentMaker {
  public:
   explicit ArgumentMaker(const std::string& fileDsn) : fileDsn_(fileDsn) {}
@@ -421,9 +427,6 @@ class ArgumentMaker {
   }
 
  private:
-  static constexpr const char* kCommandWords[] = {"view",  "delete", "set",   "name",
-                                                  "trace", "reg",    "add",   "remove",
-                                                  "check", "export", "/help", "/?"};
   static constexpr const char* kKeywords[] = {
       "/dsn", "/fdsn", "/all", "/user",    "/system", "/32",  "/64",   "on",
       "off",  "/add",  "/del", "GEN1",     "GEN2",    "GEN3", "/help", "/?",
@@ -522,6 +525,23 @@ void seedRegistry(const std::string& registry, const TempFolder& folder,
   writeFile(fileDsn, kFileDsn);
 }
 
+// The command words the general screen lists, in its order: the first word of
+// each line after "Command syntax:" up to the blank line.
+std::vector<std::string> listedCommandWords(const std::string& screen) {
+  std::vector<std::string> words;
+  std::istringstream lines(screen);
+  std::string line;
+  while (std::getline(lines, line) && line != "Command syntax:") {
+  }
+  while (std::getline(lines, line) && !line.empty()) {
+    std::istringstream fields(line);
+    std::string word;
+    fields >> word;
+    words.push_back(word);
+  }
+  return words;
+}
+
 // A whole document on standard output: a registry file (UTF-16LE with its
 // byte-order mark, in whole code units) or one JSON text.
 bool isDocument(const std::string& out) {
@@ -537,15 +557,23 @@ TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
   const std::vector<std::pair<std::string, std::string>> environment = {
       {"DSNCONF_REGISTRY", registry}};
 
-  // The usage screens, as the help requests print them, are known lines too.
+  // The usage screens, as the help requests print them, are known lines too:
+  // the general screen's, and the screen of each command word it lists, which
+  // are all the command words the runs use.
   std::vector<Shape> shapes = messageShapes();
+  const ProcessResult general = runProcess(DSNCONF_BINARY, {"/?"}, environment);
+  ASSERT_EQ(general.exitStatus, 0);
+  const std::vector<std::string> words = listedCommandWords(general.out);
+  std::vector<std::string> used;
+  for (const char* word : kCommandWords) {
+    if (word[0] != '/') used.emplace_back(word);
+  }
+  EXPECT_EQ(words, used) << general.out;
   std::set<std::string> screenLines;
-  for (const char* word : {"", "view", "delete", "set", "name", "trace", "reg", "add", "remove",
-                           "check", "export", "change"}) {
-    std::vector<std::string> args;
-    if (*word != '\0') args.emplace_back(word);
-    args.emplace_back("/?");
-    const ProcessResult help = runProcess(DSNCONF_BINARY, args, environment);
+  std::istringstream generalLines(general.out);
+  for (std::string line; std::getline(generalLines, line);) screenLines.insert(line);
+  for (const std::string& word : words) {
+    const ProcessResult help = runProcess(DSNCONF_BINARY, {word, "/?"}, environment);
     ASSERT_EQ(help.exitStatus, 0) << word;
     std::istringstream lines(help.out);
     for (std::string line; std::getline(lines, line);) screenLines.insert(line);
@@ -577,7 +605,11 @@ TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
     std::vector<std::string> texts = storedTexts();
     texts.insert(texts.end(), args.begin(), args.end());
     // A property's name, as add quotes it.
-    for (const std::string& arg : args) texts.push_back(arg.substr(0, arg.find('=')));
+    for (const std::string& arg : args) {
+      texts.push_back(arg.substr(0, arg.find('=')));
+      // and its value, as change and the plans show it.
+      if (arg.find('=') != std::string::npos) texts.push_back(arg.substr(arg.find('=') + 1));
+    }
     if (isDocument(result.out)) {
       statuses.insert(result.exitStatus);
       continue;

@@ -13,6 +13,11 @@
 //   case-host.exe run-more SCRATCH PROGRAM [ARGUMENTS...]
 //       the same, but leaves the trees as the program left them: a case of
 //       several runs goes on over the same registry.
+//   case-host.exe cmd SCRATCH, case-host.exe cmd-more SCRATCH
+//       as run and run-more, but runs cmd.exe /c with the line that
+//       SCRATCH\cmd-line.txt holds (UTF-8), this host's folder, which holds
+//       the program, first on PATH: a line printed for an administrator to
+//       paste into a Command Prompt, run as it would run there.
 //
 // The program gets this process's own command line less its first three
 // words, exactly as Wine built it, so it parses the very arguments it would
@@ -264,6 +269,42 @@ bool exportRoots(const std::wstring& scratch) {
 
 // ---- The program.
 
+// "cmd.exe /c <the line in SCRATCH\cmd-line.txt>".
+bool cmdCommandLine(const std::wstring& scratch, std::wstring& commandLine) {
+  FILE* file = _wfopen((scratch + L"\\cmd-line.txt").c_str(), L"rb");
+  if (file == nullptr) {
+    std::fputs("case-host: cannot read cmd-line.txt\n", stderr);
+    return false;
+  }
+  std::string line;
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+    line.append(buffer, got);
+  }
+  std::fclose(file);
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(), length);
+  commandLine = L"cmd.exe /c " + wide;
+  return true;
+}
+
+// Puts the folder of this host, where the program lies, first on PATH, which
+// the processes it starts inherit.
+bool putHostFolderOnPath() {
+  wchar_t self[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) return false;
+  std::wstring folder(self, length);
+  const std::size_t slash = folder.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return false;
+  folder.erase(slash);
+  std::wstring path(32767, L'\0');
+  path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
+  return SetEnvironmentVariableW(L"PATH", (folder + L";" + path).c_str()) != 0;
+}
+
 bool runProgram(const wchar_t* commandLine, DWORD& exitCode) {
   // CreateProcessW may write into the command line it is given.
   std::wstring line(commandLine);
@@ -292,7 +333,9 @@ int usage() {
   std::fputs(
       "usage: case-host clear\n"
       "       case-host run SCRATCH PROGRAM [ARGUMENTS...]\n"
-      "       case-host run-more SCRATCH PROGRAM [ARGUMENTS...]\n",
+      "       case-host run-more SCRATCH PROGRAM [ARGUMENTS...]\n"
+      "       case-host cmd SCRATCH\n"
+      "       case-host cmd-more SCRATCH\n",
       stderr);
   return 2;
 }
@@ -306,12 +349,16 @@ int main() {
   if (command == L"clear" && *line == L'\0') return clearTrees() ? 0 : 1;
 
   std::wstring scratch;
-  const bool lastRun = command == L"run";
-  if ((!lastRun && command != L"run-more") || !takePlainWord(line, scratch) || *line == L'\0') {
+  const bool throughCmd = command == L"cmd" || command == L"cmd-more";
+  const bool lastRun = command == L"run" || command == L"cmd";
+  if ((!lastRun && command != L"run-more" && command != L"cmd-more") ||
+      !takePlainWord(line, scratch) || (*line == L'\0') != throughCmd) {
     return usage();
   }
+  std::wstring commandLine = line;
+  if (throughCmd && !(cmdCommandLine(scratch, commandLine) && putHostFolderOnPath())) return 3;
   DWORD exitCode = 0;
-  if (!runProgram(line, exitCode)) return 3;
+  if (!runProgram(commandLine.c_str(), exitCode)) return 3;
   const bool recorded = writeExitCode(scratch, exitCode) && exportRoots(scratch);
   const bool cleared = !lastRun || clearTrees();
   return recorded && cleared ? 0 : 4;
