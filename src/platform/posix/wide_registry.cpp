@@ -61,10 +61,13 @@ LSTATUS wideQueryValue(HKEY key, const std::string& name, DWORD* type, std::stri
 }
 
 LSTATUS wideSetValue(HKEY key, const std::string& name, DWORD type, const std::string& data) {
-  const std::string stored = storedData(type, data);
+  // The registry counts a string's terminator that its length leaves out,
+  // looking at the byte after the data: a guard there keeps data that has
+  // none (of odd length, say) exactly as given.
+  const std::string stored = storedData(type, data) + "\xff\xff";
   return RegSetValueExA(key, nativeBytes(name).c_str(), 0, type,
                         reinterpret_cast<const BYTE*>(stored.data()),
-                        static_cast<DWORD>(stored.size()));
+                        static_cast<DWORD>(stored.size() - 2));
 }
 
 LSTATUS wideDeleteValue(HKEY key, const std::string& name) {

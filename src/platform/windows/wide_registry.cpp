@@ -61,8 +61,11 @@ LSTATUS wideQueryValue(HKEY key, const std::string& name, DWORD* type, std::stri
 }
 
 LSTATUS wideSetValue(HKEY key, const std::string& name, DWORD type, const std::string& data) {
+  // A guard after the data: nothing past its length is taken for a
+  // terminator that the length left out.
+  const std::string guarded = data + "\xff\xff";
   return RegSetValueExW(key, wide(name).c_str(), 0, type,
-                        reinterpret_cast<const BYTE*>(data.data()),
+                        reinterpret_cast<const BYTE*>(guarded.data()),
                         static_cast<DWORD>(data.size()));
 }
 
