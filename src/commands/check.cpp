@@ -11,6 +11,7 @@
 #include "dsn/findings.h"
 #include "dsn/inventory_json.h"
 #include "dsn/value_text.h"
+#include "platform/registry_presence.h"
 
 namespace dsnconf {
 namespace {
@@ -105,7 +106,18 @@ void printFindingsJson(const std::vector<Finding>& findings, const Counts& count
 // "/json" and one character more, so that a longer word is not taken for it.
 constexpr std::size_t kCheckOptionBuffer = 7;
 
+// An empty registry read from a folder that is not there would pass for a
+// healthy machine.
+void printNoRegistry(const std::string& folder) {
+  printLine("*** There is no registry to check: the registry folder " + folder +
+            " does not exist ***");
+}
+
 int checkConfiguration(bool json) {
+  if (const std::optional<std::string> folder = missingRegistryFolder()) {
+    printNoRegistry(*folder);
+    return ERROR_PATH_NOT_FOUND;
+  }
   Configuration configuration;
   InventoryFailure failure;
   const LSTATUS status = readInventory(configuration.inventory, failure);

@@ -74,6 +74,8 @@ class PosixBackend : public Backend {
     for (const auto& [name, value] : c.env) {
       if (name == "DSNCONF_REGISTRY") registryDir_ = replaceAll(value, "{DIR}", workDir());
     }
+    // Without the variable the program takes its default folder under HOME.
+    if (registryDir_.empty()) registryDir_ = root_ / "home" / ".dsnconf" / "registry";
     fs::create_directories(root_ / "work");
     fs::create_directories(root_ / "home");
     for (const auto& [root, lines] : c.hives) {

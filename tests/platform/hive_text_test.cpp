@@ -236,7 +236,8 @@ TEST(HiveText, EveryValueFormReadsBackAsTheSameBytes) {
 }
 
 TEST(HiveText, QuotedNamesAndStringsReadAsTheirBytes) {
-  // Only \\ and \" are escapes; any other backslash stands for itself.
+  // \\ and \" are escapes, and \r, \n and \0 as Wine writes and reads them; any
+  // other backslash stands for itself.
   struct Case {
     std::string quoted;
     std::string bytes;
@@ -250,6 +251,13 @@ TEST(HiveText, QuotedNamesAndStringsReadAsTheirBytes) {
       {R"("ends in \\")", R"(ends in \)"},
       {R"("\\\"")", R"(\")"},
       {R"("\a\"b\\c\d")", R"(\a"b\c\d)"},
+      {R"("\t\x\R\N")", R"(\t\x\R\N)"},
+      {R"("a\r\nb")", "a\r\nb"},
+      {R"("\n")", "\n"},
+      {R"("end\r")", "end\r"},
+      {R"("a\0b")", std::string("a\0b", 3)},
+      {R"("C:\\new\\r\\0")", R"(C:\new\r\0)"},
+      {R"("\\\n\"")", "\\\n\""},
   };
   for (const Case& c : cases) {
     std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n" + c.quoted + "=" + c.quoted + "\n";

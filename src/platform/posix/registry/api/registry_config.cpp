@@ -1,8 +1,11 @@
 // What the emulated registry takes from the process's environment: where the
 // hive files are, and what Windows would decide for the process.
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -27,6 +30,11 @@ RegistryConfig readRegistryConfig() {
   while (config.directory.size() > 1 && config.directory.back() == '/') {
     config.directory.pop_back();
   }
+  // Only a folder that is not there at all reads as an empty registry; any
+  // other trouble with it fails the hive's first read, which reports it.
+  struct stat status {};
+  config.folderMissing = folder != nullptr && *folder != '\0' &&
+                         ::stat(config.directory.c_str(), &status) != 0 && errno == ENOENT;
   const char* wow64 = std::getenv("DSNCONF_WOW64");
   config.wow64 = !(wow64 != nullptr && std::strcmp(wow64, "0") == 0);
   const char* elevated = std::getenv("DSNCONF_ELEVATED");
@@ -38,6 +46,12 @@ RegistryConfig readRegistryConfig() {
     config.elevated = ::geteuid() == 0;
   }
   return config;
+}
+
+void reportMissingFolder(const std::string& directory) {
+  std::fprintf(stderr, "dsnconf: registry folder %s does not exist: it reads as an empty registry\n",
+               directory.c_str());
+  std::fflush(stderr);
 }
 
 }  // namespace dsnconf::posix

@@ -19,7 +19,12 @@ std::unique_ptr<Registry> registryInstance;
 std::mutex registryMutex;
 
 Registry& registry() {
-  if (!registryInstance) registryInstance = std::make_unique<Registry>();
+  if (!registryInstance) {
+    registryInstance = std::make_unique<Registry>();
+    if (registryInstance->config().folderMissing) {
+      reportMissingFolder(registryInstance->config().directory);
+    }
+  }
   return *registryInstance;
 }
 

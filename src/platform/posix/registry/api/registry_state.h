@@ -9,6 +9,10 @@ namespace dsnconf::posix {
 struct RegistryConfig {
   // The folder of the hive files: $DSNCONF_REGISTRY, else ~/.dsnconf/registry.
   std::string directory;
+  // DSNCONF_REGISTRY names a folder that does not exist: every read finds an
+  // empty registry, which is likely a mistyped name. The default folder is
+  // made by the first change, so before that its absence is no mistake.
+  bool folderMissing = false;
   // A 32-bit program on 64-bit Windows: HKEY_LOCAL_MACHINE\SOFTWARE has a
   // 64-bit and a 32-bit view. DSNCONF_WOW64=0 makes it 32-bit Windows, with
   // one view that both view flags address.
@@ -23,6 +27,10 @@ RegistryConfig readRegistryConfig();
 
 // The settings, read from the environment at the registry's first use.
 const RegistryConfig& registryConfig();
+
+// The one line on stderr, at the registry's first use, for a registry folder
+// that DSNCONF_REGISTRY names and that does not exist.
+void reportMissingFolder(const std::string& directory);
 
 // Forgets every loaded hive, open key handle and setting, so that the next
 // call reads the environment and the files again.

@@ -22,4 +22,26 @@ constexpr std::string_view kRegHeader4 = "REGEDIT4";
 constexpr std::string_view kJournalBegin = "; dsnconf journal begin";
 constexpr std::string_view kJournalEnd = "; dsnconf journal end ";
 
+// What the character after a backslash in a "..." string stands for, or -1
+// where the backslash is itself. Windows' regedit escapes only \\ and \";
+// Wine's regedit and reg.exe also write a line break inside a string as \r
+// and \n, and Wine's readers took \0 as a zero (Wine 8 refuses the line).
+// Our writer has always escaped every backslash, so a file it wrote holds
+// these three only where it escaped a value name's line breaks or zeros.
+inline int quotedEscape(char next) {
+  switch (next) {
+    case '\\':
+    case '"':
+      return next;
+    case 'r':
+      return '\r';
+    case 'n':
+      return '\n';
+    case '0':
+      return '\0';
+    default:
+      return -1;
+  }
+}
+
 }  // namespace dsnconf::posix

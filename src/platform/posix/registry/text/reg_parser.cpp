@@ -21,7 +21,7 @@ namespace {
 constexpr std::size_t kMaxKeyDepth = 512;
 
 // Reads a "..." string whose opening quote is at s[pos]; leaves pos after the
-// closing quote. Only \\ and \" are escapes; any other backslash is itself.
+// closing quote. A backslash that starts no escape is itself.
 bool readQuoted(std::string_view s, std::size_t& pos, std::string& out) {
   ++pos;
   while (pos < s.size()) {
@@ -35,8 +35,9 @@ bool readQuoted(std::string_view s, std::size_t& pos, std::string& out) {
       ++pos;
       return true;
     }
-    if (pos + 1 < s.size() && (s[pos + 1] == '\\' || s[pos + 1] == '"')) {
-      out += s[pos + 1];
+    const int escaped = pos + 1 < s.size() ? quotedEscape(s[pos + 1]) : -1;
+    if (escaped >= 0) {
+      out += static_cast<char>(escaped);
       pos += 2;
     } else {
       out += '\\';

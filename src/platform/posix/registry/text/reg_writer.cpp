@@ -16,11 +16,21 @@ bool isExactString(DWORD type, const std::string& data) {
   return data.find_first_of(std::string_view("\0\r\n", 3)) == data.size() - 1;
 }
 
+// String data reaches here only without line breaks or zeros (else it goes
+// out as hex); a name has no hex form, so its line breaks and zeros, which a
+// name read from Wine's exports may hold, go out as the escapes Wine writes.
 void appendQuoted(std::string& out, std::string_view s) {
   out += '"';
   for (char c : s) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
+    if (c == '\\' || c == '"') {
+      out += '\\';
+      out += c;
+    } else if (c == '\r' || c == '\n' || c == '\0') {
+      out += '\\';
+      out += c == '\r' ? 'r' : c == '\n' ? 'n' : '0';
+    } else {
+      out += c;
+    }
   }
   out += '"';
 }

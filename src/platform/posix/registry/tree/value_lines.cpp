@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "registry/text/reg_format.h"
+
 namespace dsnconf::posix {
 
 namespace {
@@ -30,8 +32,7 @@ class KeyValuesSink : public RegTextSink {
 };
 
 // Reads the "..." string whose opening quote is at line[pos], as the parser
-// does: \\ and \" are escapes, any other backslash is itself. Leaves pos
-// after the closing quote.
+// does (quotedEscape). Leaves pos after the closing quote.
 bool takeQuoted(std::string_view line, std::size_t& pos, std::string& out) {
   ++pos;
   while (true) {
@@ -44,10 +45,9 @@ bool takeQuoted(std::string_view line, std::size_t& pos, std::string& out) {
       return true;
     }
     out.append(line, pos, backslash - pos);
-    const char next = backslash + 1 < line.size() ? line[backslash + 1] : '\0';
-    const bool escape = next == '\\' || next == '"';
-    out += escape ? next : '\\';
-    pos = backslash + (escape ? 2 : 1);
+    const int escaped = backslash + 1 < line.size() ? quotedEscape(line[backslash + 1]) : -1;
+    out += escaped >= 0 ? static_cast<char>(escaped) : '\\';
+    pos = backslash + (escaped >= 0 ? 2 : 1);
   }
 }
 
