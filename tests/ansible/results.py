@@ -3,11 +3,14 @@
   results.py exported DESIRED EXPORT   every data source of the desired state,
                                        in each machine view it names, is in the
                                        export with its driver and properties
-  results.py same-apply LINUX WINDOWS  the Windows play runs and reads apply as
-                                       the Linux play that CI runs does
+  results.py same-apply LINUX WINDOWS README
+                                       the Windows play runs and reads apply as
+                                       the Linux play that CI runs does, and as
+                                       the README shows it
 Prints what differs and exits 1.
 """
 import json
+import re
 import sys
 
 import yaml
@@ -66,10 +69,23 @@ def apply_task(path):
     raise SystemExit(f"{path}: no task named 'dsnconf apply'")
 
 
-def same_apply(linux_path, windows_path):
+def readme_task(path):
+    """The task of the README's YAML example that runs dsnconf apply."""
+    with open(path, encoding="utf-8") as f:
+        blocks = re.findall(r"```yaml\n(.*?)```", f.read(), re.S)
+    for block in blocks:
+        for task in yaml.safe_load(block):
+            if task.get("name") == "dsnconf apply":
+                return task
+    raise SystemExit(f"{path}: no example task named 'dsnconf apply'")
+
+
+def same_apply(linux_path, windows_path, readme_path):
     linux_play, linux = apply_task(linux_path)
     windows_play, windows = apply_task(windows_path)
     problems = []
+    if readme_task(readme_path) != windows:
+        problems.append(f"{readme_path} shows another task than {windows_path}")
     (linux_module,) = [k for k in linux if k.startswith("ansible.")]
     (windows_module,) = [k for k in windows if k.startswith("ansible.")]
     if (linux_module, windows_module) != ("ansible.builtin.command", "ansible.windows.win_command"):
@@ -86,10 +102,10 @@ def same_apply(linux_path, windows_path):
 
 
 def main(argv):
-    checks = {"exported": exported, "same-apply": same_apply}
-    if len(argv) != 4 or argv[1] not in checks:
+    checks = {"exported": (exported, 2), "same-apply": (same_apply, 3)}
+    if len(argv) < 2 or argv[1] not in checks or len(argv) != 2 + checks[argv[1]][1]:
         raise SystemExit(__doc__)
-    problems = checks[argv[1]](argv[2], argv[3])
+    problems = checks[argv[1]][0](*argv[2:])
     for problem in problems:
         print(f"*** {problem}", file=sys.stderr)
     return 1 if problems else 0

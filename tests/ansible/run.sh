@@ -5,7 +5,8 @@
 #   run 1     changes it, and keeps a backup of what it changed;
 #   run 2     changes nothing and writes nothing;
 # then `dsnconf export /json` holds the desired data sources, and windows.yml
-# (which needs a collection CI lacks) runs and reads apply as linux.yml does.
+# (which needs a collection CI lacks) runs and reads apply as linux.yml does
+# and as the README shows.
 # Usage: tests/ansible/run.sh [build-dir]   (default build; dsnconf is built
 # there if missing). Needs `bash scripts/deps.sh ansible`.
 set -euo pipefail
@@ -102,6 +103,6 @@ same_registry "$scratch/after-first" "second: the registry changed"
 DSNCONF_REGISTRY=$registry "$build/dsnconf" export /json >"$scratch/export.json"
 "$python" "$root/tests/ansible/results.py" exported "$examples/odbc.json" "$scratch/export.json" ||
   fail "the export lacks the desired state"
-"$python" "$root/tests/ansible/results.py" same-apply "$examples/linux.yml" "$examples/windows.yml" ||
-  fail "windows.yml applies otherwise than linux.yml"
+"$python" "$root/tests/ansible/results.py" same-apply "$examples/linux.yml" "$examples/windows.yml" \
+  "$root/README.md" || fail "windows.yml applies otherwise than linux.yml or the README"
 echo "ansible: --check changed nothing, run 1 changed, run 2 did not; the export holds odbc.json"
