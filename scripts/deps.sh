@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, and only those
-# that are missing. Usage: scripts/deps.sh [native|windows|fuzz|bench]...
+# that are missing. Usage: scripts/deps.sh [native|windows|fuzz|bench|ansible]...
 set -euo pipefail
 
 native=(g++ cmake ninja-build libgtest-dev libsimpleini-dev nlohmann-json3-dev)
@@ -14,6 +14,9 @@ fuzz=(clang-14 libclang-rt-14-dev cmake ninja-build libsimpleini-dev nlohmann-js
 # Benchmarks (bench/run.sh): hyperfine, GNU time for peak memory, and
 # unixODBC's odbcinst to compare with.
 bench=(g++ cmake ninja-build libsimpleini-dev nlohmann-json3-dev hyperfine time odbcinst)
+# The playbook in examples/ansible, run against the Linux build on localhost:
+# Debian's ansible-core alone, without the collections of the full ansible package.
+ansible=(ansible-core)
 
 missing=()
 want() {
@@ -40,6 +43,7 @@ for stage in "${stages[@]}"; do
     windows) enable_i386; want "${windows[@]}" ;;
     fuzz) want "${fuzz[@]}" ;;
     bench) want "${bench[@]}" ;;
+    ansible) want "${ansible[@]}" ;;
     *) echo "deps.sh: unknown stage '$stage'" >&2; exit 2 ;;
   esac
 done
