@@ -29,11 +29,17 @@ std::u16string ascii(const std::string& text) {
   return std::u16string(text.begin(), text.end());
 }
 
-// A quoted name or string: backslash and quote escaped, as regedit does.
+// A quoted name or string: backslash and quote escaped, as regedit does; a
+// line break in a name (string data with one goes out as hex) as \r and \n,
+// as Wine's regedit writes and reads it, so that the line stays one line.
 std::u16string quoted(const std::u16string& units) {
   std::u16string out = u"\"";
   for (const char16_t c : units) {
     if (c == u'\\' || c == u'"') out += u'\\';
+    if (c == u'\r' || c == u'\n') {
+      out += c == u'\r' ? u"\\r" : u"\\n";
+      continue;
+    }
     out += c;
   }
   return out + u'"';

@@ -37,6 +37,7 @@ TEST(RegFileWriter, EachTypeInTheFormThatRestoresItsBytes) {
       {"no data at all", {"E", REG_SZ, ""}, R"("E"=hex(1):)"},
       {"no terminator", {"U", REG_SZ, u"ab"_w}, R"("U"=hex(1):61,00,62,00)"},
       {"embedded zero", {"Z", REG_SZ, u"a\0b\0"_w}, R"("Z"=hex(1):61,00,00,00,62,00,00,00)"},
+      {"a line break in a name", {"L\r\nM", REG_SZ, u"v\0"_w}, R"("L\r\nM"="v")"},
       {"line break", {"N", REG_SZ, u"a\nb\0"_w}, R"("N"=hex(1):61,00,0a,00,62,00,00,00)"},
       {"expandable", {"P", REG_EXPAND_SZ, u"%A%\0"_w}, R"("P"=hex(2):25,00,41,00,25,00,00,00)"},
       {"multi", {"M", REG_MULTI_SZ, u"a\0b\0\0"_w}, R"("M"=hex(7):61,00,00,00,62,00,00,00,00,00)"},
