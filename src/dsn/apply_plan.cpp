@@ -36,7 +36,10 @@ void refuse(const Place& place, const std::string& name, const std::string& why)
 struct PlaceIndex {
   const PlaceInventory* place = nullptr;
   std::unordered_map<std::string, const FamilyDataSource*> family;
-  std::set<std::string> taken;  // other drivers' entries, skipped entries, unlisted keys
+  std::set<std::string> taken;  // other drivers' entries and entries the walks skip
+  // Keys no list names: one whose Driver is the file of the driver the file
+  // asks for is what a killed run left, and is taken over.
+  std::unordered_map<std::string, const UnlistedKey*> unlisted;
 
   explicit PlaceIndex(const PlaceInventory& inventory) : place(&inventory) {
     for (const FamilyDataSource& dataSource : inventory.dataSources) {
@@ -46,7 +49,9 @@ struct PlaceIndex {
     for (const UnreadableEntry& entry : inventory.unreadableEntries) {
       taken.insert(foldRegistryName(entry.name));
     }
-    for (const UnlistedKey& key : inventory.unlistedKeys) taken.insert(foldRegistryName(key.name));
+    for (const UnlistedKey& key : inventory.unlistedKeys) {
+      unlisted.emplace(foldRegistryName(key.name), &key);
+    }
   }
 };
 
@@ -115,10 +120,12 @@ class Planner {
       refuse(place, desired.name, "exists, but not as a data source of an Ivorel driver");
       return false;
     }
+    const auto unlisted = index.unlisted.find(folded);
+    if (unlisted != index.unlisted.end()) return planTakeOver(desired, place, *unlisted->second);
     const auto found = index.family.find(folded);
     const FamilyDataSource* now = found == index.family.end() ? nullptr : found->second;
     return now && now->hasKey ? planChange(desired, place, *now)
-                              : planCreation(desired, place, now);
+                              : planCreation(desired, place, now, false);
   }
 
   void planPrune(const Place& place) {
@@ -173,10 +180,23 @@ class Planner {
     return true;
   }
 
-  // Creates the key (over a list entry whose key is gone, if there is one),
-  // then lists it last.
+  // A key no list names becomes the data source where its Driver is the
+  // file the driver is registered with, or where it has none yet (a run
+  // killed before it wrote one): written as a new one is, over it.
+  bool planTakeOver(const DesiredDataSource& desired, const Place& place, const UnlistedKey& key) {
+    UsedRegistration used;
+    if (!registration(place, desired, used)) return false;
+    if (key.driverFile && !sameRegistryName(*key.driverFile, used.file)) {
+      refuse(place, desired.name, "exists as a key that no list names, not of this driver");
+      return false;
+    }
+    return planCreation(desired, place, nullptr, true);
+  }
+
+  // Creates the key (over a list entry whose key is gone, if there is one;
+  // or with `keyExists` over a key no list names), then lists it last.
   bool planCreation(const DesiredDataSource& desired, const Place& place,
-                    const FamilyDataSource* listed) {
+                    const FamilyDataSource* listed, bool keyExists) {
     UsedRegistration used;
     if (!registration(place, desired, used)) return false;
     const std::string subject = "DSN " + desired.name;
@@ -186,7 +206,7 @@ class Planner {
     action.place = &place;
     action.dsn = desired.name;
     action.lines.push_back(planLine('+', place, subject, std::string("driver '") + driver + "'"));
-    action.operations.push_back(opCreateNewKey(place, key));
+    action.operations.push_back(keyExists ? opCreateKey(place, key) : opCreateNewKey(place, key));
     // Driver where the file has it (an export then reads back in its order),
     // else first.
     std::vector<DesiredValue> values = desired.properties;
