@@ -206,9 +206,11 @@ class WineBackend : public Backend {
       keys_[root].add(text);
       reg += bodyOf(text) + "\n";
     }
-    if (unicode_ && !wine::stringHexAsUtf16(reg, reg)) {
+    std::string converted;
+    if (unicode_ && !wine::stringHexAsUtf16(reg, converted)) {
       throw std::runtime_error("string data in hex that is no UTF-8");
     }
+    if (unicode_) reg = converted;
     for (const auto& [root, expected] : c.hivesAfter) {
       keys_[root].add(replaceAll(expected.content, "{DIR}", workDir()));
     }
