@@ -78,3 +78,8 @@ echo "windows: regedit exports compared in $(seconds_since "$export_started") s"
 
 # export /reg restored by Wine's own reg import.
 bash tests/wine/export_round_trip.sh "$bin" || stage_failed "export /reg does not restore the data sources"
+
+# Names and text beyond the ANSI code page: export /reg, remove, reg import
+# and regedit /s, byte for byte through the wide calls; check, export /json,
+# add and remove.
+bash tests/wine/wide_round_trip.sh "$bin" || stage_failed "names beyond the ANSI code page do not survive"

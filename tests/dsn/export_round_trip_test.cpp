@@ -60,6 +60,44 @@ const char* const kMachine = R"reg(Windows Registry Editor Version 5.00
 "Port"=dword:00000001
 )reg";
 
+// Names and text beyond any ANSI code page, as the hive files hold them:
+// UTF-8 (a surrogate without its pair and an odd last byte have no place here).
+const char* const kUnicodeUser = R"reg(Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\ODBC Data Sources]
+"Данные"="Ivorel ODBC Driver"
+"日本語 😀"="Ivorel ODBC Driver"
+"Таблицы"="Acme Text Driver"
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\Данные]
+"Сервер"="日本語 😀"
+"Zero"=hex(1):61,00,62,00
+"Путь"=hex(2):25,54,45,4d,50,25,5c,d0,94,00
+"Хосты"=hex(7):d0,94,00,e6,97,a5,00,00
+"Порт"=dword:00001538
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\Данные\Engines\Jet]
+"Потоки"="4"
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\Данные\Engines\Jet\Ядро 😀]
+"Имя"="значение"
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\日本語 😀]
+"サーバー"="東京"
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\Таблицы]
+"Driver"="C:\\text.dll"
+)reg";
+
+const char* const kUnicodeMachine = R"reg(Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\ODBC\ODBC.INI\ODBC Data Sources]
+"注文 📦"="Brenmoor ODBC Driver (32-bit)"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\ODBC\ODBC.INI\注文 📦]
+"ポート"=dword:00000001
+)reg";
+
 // Every key and its values, in file order, as the hive reader takes them.
 class CollectingSink : public posix::RegTextSink {
  public:
@@ -101,6 +139,25 @@ std::string fullText(const char* text) {
 
 class ExportRoundTrip : public RegistryTest {
  protected:
+  // export /reg of what the hives hold, read back by the hive reader.
+  CollectingSink exported() {
+    restart();
+    Inventory inventory;
+    InventoryFailure failure;
+    CollectingSink sink;
+    EXPECT_EQ(readInventory(inventory, failure), ERROR_SUCCESS) << failure.key;
+    posix::DecodedRegText decoded;
+    std::string error;
+    EXPECT_TRUE(
+        posix::decodeRegFile(utf16LeFileBytes(regFileText(inventory, true)), decoded, error))
+        << error;
+    EXPECT_EQ(decoded.encoding, posix::RegTextEncoding::Utf16);
+    const posix::RegParseResult parsed =
+        posix::parseRegText(decoded.text, posix::wholeFileOptions(decoded), sink);
+    EXPECT_TRUE(parsed.ok) << parsed.error;
+    return sink;
+  }
+
   std::vector<EnumeratedValue> valuesOf(HKEY root, REGSAM view, const std::string& path) {
     ScopedKey key;
     EXPECT_EQ(RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, key.out()), ERROR_SUCCESS)
@@ -112,20 +169,7 @@ class ExportRoundTrip : public RegistryTest {
 TEST_F(ExportRoundTrip, TheHiveReaderReadsBackEveryKeyAndValueExactly) {
   writeFile(userHive(), fullText(kUser));
   writeFile(machineHive(), kMachine);
-  restart();
-  Inventory inventory;
-  InventoryFailure failure;
-  ASSERT_EQ(readInventory(inventory, failure), ERROR_SUCCESS) << failure.key;
-
-  posix::DecodedRegText decoded;
-  std::string error;
-  ASSERT_TRUE(posix::decodeRegFile(utf16LeFileBytes(regFileText(inventory, true)), decoded, error))
-      << error;
-  EXPECT_EQ(decoded.encoding, posix::RegTextEncoding::Utf16);
-  CollectingSink sink;
-  const posix::RegParseResult parsed =
-      posix::parseRegText(decoded.text, posix::wholeFileOptions(decoded), sink);
-  ASSERT_TRUE(parsed.ok) << parsed.error;
+  CollectingSink sink = exported();
 
   const std::string user = "HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\";
   const std::string machine = "HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBC.INI\\";
@@ -150,6 +194,33 @@ TEST_F(ExportRoundTrip, TheHiveReaderReadsBackEveryKeyAndValueExactly) {
   EXPECT_EQ(sink.keys.count(user + "Sheets"), 0u) << "another driver's data source";
   EXPECT_EQ(sink.keys.count(user + "Gone"), 0u) << "no key to export";
   EXPECT_EQ(sink.keys.size(), 6u);
+}
+
+TEST_F(ExportRoundTrip, NamesAndTextBeyondTheAnsiCodePageReadBackExactly) {
+  writeFile(userHive(), kUnicodeUser);
+  writeFile(machineHive(), kUnicodeMachine);
+  CollectingSink sink = exported();
+
+  const std::string odbcIni = "SOFTWARE\\ODBC\\ODBC.INI\\";
+  const std::string user = "HKEY_CURRENT_USER\\" + odbcIni;
+  const std::vector<std::string> userKeys = {"Данные", "Данные\\Engines", "Данные\\Engines\\Jet",
+                                             "Данные\\Engines\\Jet\\Ядро 😀", "日本語 😀"};
+  for (const std::string& key : userKeys) {
+    ASSERT_EQ(sink.keys.count(user + key), 1u) << key;
+    EXPECT_EQ(sink.keys[user + key], valuesOf(HKEY_CURRENT_USER, 0, odbcIni + key)) << key;
+  }
+  EXPECT_EQ(sink.keys[user + "Данные"].size(), 5u);
+  const std::string machine32 = "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\ODBC\\ODBC.INI\\";
+  EXPECT_EQ(sink.keys[machine32 + "注文 📦"],
+            valuesOf(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, odbcIni + "注文 📦"));
+  EXPECT_EQ(sink.keys[machine32 + "ODBC Data Sources"],
+            (std::vector<EnumeratedValue>{
+                {"注文 📦", REG_SZ, std::string("Brenmoor ODBC Driver (32-bit)\0", 30)}}));
+  const std::string ivorel("Ivorel ODBC Driver\0", 19);
+  EXPECT_EQ(sink.keys[user + "ODBC Data Sources"],
+            (std::vector<EnumeratedValue>{{"Данные", REG_SZ, ivorel}, {"日本語 😀", REG_SZ, ivorel}}));
+  EXPECT_EQ(sink.keys.count(user + "Таблицы"), 0u) << "another driver's data source";
+  EXPECT_EQ(sink.keys.size(), 8u);
 }
 
 }  // namespace

@@ -7,14 +7,19 @@
 // program (or, for a cmd step, cmd.exe with the line), records its exit code
 // and registry trees and empties them again.
 //
-// What the program sees is byte for byte what the case says, as on POSIX:
-// Wine's ANSI code page is pinned to 1252, and arguments, environment and
-// seeded registry data are handed to Wine as the text whose ANSI form is the
-// case's bytes. Output, files and the exported trees are bytes already.
+// What the program sees is what the case says, as on POSIX. The first six
+// commands see bytes: Wine's ANSI code page is pinned to 1252, and arguments,
+// environment and seeded registry data are handed to Wine as the text whose
+// ANSI form is the case's bytes; the case host reads the trees back through
+// the ANSI calls. A case whose every run is of a command that takes Unicode
+// text is UTF-8 text, as on POSIX: Wine gets its UTF-16, the string types'
+// hex data included, and the case host reads the trees back through the wide
+// calls as UTF-8. Output and files are bytes already.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -100,6 +105,36 @@ class Wine {
 // Variables through which a case steers our POSIX platform layer: Wine has
 // its own answer to each (it runs as an administrator, on 64-bit Windows,
 // with the installer library beside the program).
+// The commands that take their arguments from the wide command line and reach
+// the registry through the wide calls (README, "Text beyond the ANSI code
+// page").
+bool takesUnicode(const Step& step) {
+  if (step.args.empty()) return false;
+  std::string word = step.args.front();
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* command : {"add", "remove", "check", "export", "change", "apply"}) {
+    if (word == command) return true;
+  }
+  return false;
+}
+
+bool isUnicodeCase(const Case& c) {
+  for (const Step& step : c.steps) {
+    if (!takesUnicode(step)) return false;
+  }
+  return !c.steps.empty();
+}
+
+// The case's text that Wine gets: its arguments, variables and hives.
+std::vector<std::string> caseTexts(const Case& c) {
+  std::vector<std::string> texts;
+  for (const Step& step : c.steps) texts.insert(texts.end(), step.args.begin(), step.args.end());
+  for (const auto& variable : c.env) texts.push_back(variable.second);
+  for (const auto& [root, lines] : c.hives) texts.push_back(lines);
+  for (const auto& [root, expected] : c.hivesAfter) texts.push_back(expected.content);
+  return texts;
+}
+
 bool steersPosixPlatform(const std::pair<std::string, std::string>& variable) {
   if (variable.first.rfind("DSNCONF_", 0) != 0) return false;
   return !(variable.first == "DSNCONF_ELEVATED" && variable.second == "1");
@@ -137,20 +172,14 @@ class WineBackend : public Backend {
       reason = c.wineSkip;
     } else if (namesKeyOutsideOdbcTrees(c)) {
       reason = "names registry keys outside the ODBC trees, which Wine's registry shares with Wine";
+    } else if (isUnicodeCase(c)) {
+      reason = unicodeSkipReason(c);
     } else if (holdsRawStrings(c)) {
       reason =
           "gives string data as raw bytes (hex(1)), which Wine's registry keeps as UTF-16, "
           "always terminated";
-    } else if (expectsStderr(c)) {
-      reason = "expects message boxes, which the POSIX build writes to stderr";
-    } else {
-      for (const auto& variable : c.env) {
-        if (steersPosixPlatform(variable)) {
-          reason = "sets " + variable.first + ", which only the POSIX platform layer reads";
-          break;
-        }
-      }
     }
+    if (reason.empty()) reason = platformSkipReason(c);
     if (!reason.empty()) ++skipped_[reason];
     return reason;
   }
@@ -171,19 +200,27 @@ class WineBackend : public Backend {
 
     keys_.clear();
     exported_.clear();
+    unicode_ = isUnicodeCase(c);
     std::string reg;
     for (const auto& [root, lines] : c.hives) {
       const std::string text = replaceAll(lines, "{DIR}", workDir());
       keys_[root].add(text);
       reg += bodyOf(text) + "\n";
     }
+    std::string converted;
+    if (unicode_ && !wine::stringHexAsUtf16(reg, converted)) {
+      throw std::runtime_error("string data in hex that is no UTF-8");
+    }
+    if (unicode_) reg = converted;
     for (const auto& [root, expected] : c.hivesAfter) {
       keys_[root].add(replaceAll(expected.content, "{DIR}", workDir()));
     }
     if (reg.empty()) return;
     // reg.exe reads hex(2) and hex(7) data as UTF-16 only from a Unicode file.
     reg = "Windows Registry Editor Version 5.00\n\n" + reg;
-    writeFile(root_ / "seed.reg", wine::ansiBytesAsUtf16File(replaceAll(reg, "\n", "\r\n")));
+    reg = replaceAll(reg, "\n", "\r\n");
+    writeFile(root_ / "seed.reg",
+              unicode_ ? wine::utf8AsUtf16File(reg) : wine::ansiBytesAsUtf16File(reg));
     registryDirty_ = true;
     // The 64-bit view, so that WOW6432Node paths land in the 32-bit view; the
     // 32-bit reg.exe, which starts several times faster than the 64-bit one.
@@ -204,16 +241,14 @@ class WineBackend : public Backend {
       writeFile(root_ / "cmd-line.txt", replaceAll(*step.cmdLine, "{DIR}", workDir()));
       args = {hostPath(), lastRun ? "cmd" : "cmd-more", root_.string()};
     } else {
-      args = {hostPath(), lastRun ? "run" : "run-more", root_.string(),
-              (bin_ / "dsnconf.exe").string()};
-      for (const std::string& arg : step.args) {
-        args.push_back(ansiBytesAsUtf8(replaceAll(arg, "{DIR}", workDir())));
-      }
+      args = {hostPath(), lastRun ? "run" : "run-more"};
+      if (unicode_) args.push_back("/unicode");
+      args.push_back(root_.string());
+      args.push_back((bin_ / "dsnconf.exe").string());
+      for (const std::string& arg : step.args) args.push_back(asGiven(arg));
     }
     std::vector<std::pair<std::string, std::string>> env;
-    for (const auto& [name, value] : c.env) {
-      env.emplace_back(name, ansiBytesAsUtf8(replaceAll(value, "{DIR}", workDir())));
-    }
+    for (const auto& [name, value] : c.env) env.emplace_back(name, asGiven(value));
     std::error_code ignored;
     for (const char* file : {"exit-code", "HKEY_LOCAL_MACHINE.reg", "HKEY_CURRENT_USER.reg"}) {
       fs::remove(root_ / file, ignored);
@@ -260,6 +295,36 @@ class WineBackend : public Backend {
   static constexpr const char* kReg32 = "C:\\windows\\syswow64\\reg.exe";
 
   std::string hostPath() const { return (bin_ / "case-host.exe").string(); }
+
+  // An argument or variable as Wine must get it: the case's UTF-8 where the
+  // program reads Unicode text, else the text whose ANSI form is its bytes.
+  std::string asGiven(const std::string& text) const {
+    const std::string given = replaceAll(text, "{DIR}", workDir());
+    return unicode_ ? given : ansiBytesAsUtf8(given);
+  }
+
+  static std::string unicodeSkipReason(const Case& c) {
+    for (const std::string& text : caseTexts(c)) {
+      if (!wine::isUtf8(text)) return "holds bytes that are no UTF-8, which Wine has no UTF-16 for";
+    }
+    std::string converted;
+    for (const auto& [root, lines] : c.hives) {
+      if (!wine::stringHexAsUtf16(lines, converted)) {
+        return "gives string data in hex that is no UTF-8, which Wine has no UTF-16 for";
+      }
+    }
+    return "";
+  }
+
+  static std::string platformSkipReason(const Case& c) {
+    if (expectsStderr(c)) return "expects message boxes, which the POSIX build writes to stderr";
+    for (const auto& variable : c.env) {
+      if (steersPosixPlatform(variable)) {
+        return "sets " + variable.first + ", which only the POSIX platform layer reads";
+      }
+    }
+    return "";
+  }
 
   static void expectSuccess(const Outcome& outcome, const std::string& what) {
     if (outcome.status != 0) {
@@ -328,6 +393,7 @@ class WineBackend : public Backend {
   fs::path root_;
   std::unique_ptr<Wine> wine_;
   bool registryDirty_ = true;
+  bool unicode_ = false;  // the case is Unicode text (isUnicodeCase)
   std::map<Root, CaseKeys> keys_;
   std::map<Root, std::string> exported_;
   mutable std::map<std::string, int> skipped_;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <sstream>
 
+#include "base/unicode.h"
+
 namespace dsnconf::e2e::wine {
 namespace {
 
@@ -75,6 +77,96 @@ std::string ansiBytesAsUtf16File(const std::string& bytes) {
     out += static_cast<char>(c >> 8);
   }
   return out;
+}
+
+bool isUtf8(const std::string& text) {
+  char32_t c = 0;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t length = decodeUtf8(text, pos, c);
+    if (length == 0) return false;
+    pos += length;
+  }
+  return true;
+}
+
+std::string utf8AsUtf16File(const std::string& text) {
+  return "\xFF\xFE" + utf16LeBytes(utf8ToUtf16(text));
+}
+
+namespace {
+
+// The bytes of hex data as a .reg line gives them: pairs of digits between
+// commas, blanks and line continuations.
+std::string hexBytes(const std::string& data) {
+  std::string bytes;
+  std::string digits;
+  for (char c : data) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) continue;
+    digits += c;
+    if (digits.size() == 2) {
+      bytes += static_cast<char>(std::stoi(digits, nullptr, 16));
+      digits.clear();
+    }
+  }
+  return bytes;
+}
+
+std::string hexList(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char byte : bytes) {
+    if (!out.empty()) out += ',';
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0xF];
+  }
+  return out;
+}
+
+// One value's line with its string data's hex turned from UTF-8 to UTF-16LE;
+// the line as it was for any other value.
+bool convertValue(const std::string& logical, const std::string& physical, std::string& out) {
+  const std::string data = valueData(logical);
+  const bool stringHex = data.size() >= 7 && data.rfind("hex(", 0) == 0 && data[5] == ')' &&
+                         data[6] == ':' && std::string("127").find(data[4]) != std::string::npos;
+  if (!stringHex) {
+    out += physical;
+    return true;
+  }
+  const std::string bytes = hexBytes(data.substr(7));
+  if (!isUtf8(bytes)) return false;
+  out += logical.substr(0, logical.size() - data.size()) + data.substr(0, 7) +
+         hexList(utf16LeBytes(utf8ToUtf16(bytes))) + "\n";
+  return true;
+}
+
+}  // namespace
+
+bool stringHexAsUtf16(const std::string& lines, std::string& out) {
+  out.clear();
+  std::istringstream in(lines);
+  std::string line;
+  std::string logical;   // a value's line with its continuation lines joined
+  std::string physical;  // the same lines as written
+  while (std::getline(in, line)) {
+    physical += line + "\n";
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!logical.empty()) line.erase(0, line.find_first_not_of(' '));
+    logical += line;
+    const bool value = !logical.empty() && (logical.front() == '"' || logical.front() == '@');
+    if (value && logical.back() == '\\') {
+      logical.pop_back();
+      continue;
+    }
+    if (!value) {
+      out += physical;
+    } else if (!convertValue(logical, physical, out)) {
+      return false;
+    }
+    logical.clear();
+    physical.clear();
+  }
+  out += physical;
+  return true;
 }
 
 std::string withoutCarriageReturns(const std::string& text) {

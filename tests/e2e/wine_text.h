@@ -18,6 +18,18 @@ std::string ansiBytesAsUtf8(const std::string& bytes);
 // A .reg file that reg.exe reads as Unicode, holding the ANSI text `bytes`.
 std::string ansiBytesAsUtf16File(const std::string& bytes);
 
+// The cases of commands that take Unicode text (add, remove, check, export,
+// change, apply) are UTF-8 text that Wine hands over as UTF-16, as a user
+// would type it or regedit import it.
+bool isUtf8(const std::string& text);
+// A .reg file that reg.exe reads as Unicode, holding the UTF-8 `text`.
+std::string utf8AsUtf16File(const std::string& text);
+// `lines` with the hex data of each string value (hex(1), hex(2), hex(7)),
+// which a case gives as the UTF-8 bytes our POSIX registry keeps, as the
+// UTF-16LE that reg.exe takes from a Unicode file; false where that data is
+// no UTF-8.
+bool stringHexAsUtf16(const std::string& lines, std::string& out);
+
 std::string withoutCarriageReturns(const std::string& text);
 
 // The trees of a root that the program works on; every case starts with them

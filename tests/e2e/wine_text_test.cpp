@@ -31,6 +31,40 @@ TEST(WineText, AnsiBytesBecomeAUtf16RegFile) {
   EXPECT_EQ(ansiBytesAsUtf16File(""), "\xFF\xFE");
 }
 
+TEST(WineText, UnicodeCasesAreUtf8AndBecomeAUtf16RegFile) {
+  EXPECT_TRUE(isUtf8("plain"));
+  EXPECT_TRUE(isUtf8("\xD0\x94 \xE6\x97\xA5 \xF0\x9F\x98\x80"));
+  EXPECT_FALSE(isUtf8("caf\xE9"));
+  EXPECT_FALSE(isUtf8("\xED\xA0\x80"));  // a surrogate's three bytes
+  EXPECT_FALSE(isUtf8("\xD0"));
+  // U+0414 and U+1F600, a pair.
+  EXPECT_EQ(utf8AsUtf16File("\xD0\x94\xF0\x9F\x98\x80"),
+            std::string("\xFF\xFE\x14\x04\x3D\xD8\x00\xDE", 8));
+}
+
+TEST(WineText, StringHexDataTurnsFromUtf8ToUtf16) {
+  struct Conversion {
+    std::string lines;
+    std::string expected;  // empty: refused
+  };
+  const Conversion cases[] = {
+      {"\"A\"=hex(1):61,00,62\n", "\"A\"=hex(1):61,00,00,00,62,00\n"},
+      {"@=hex(2):d0,94,00\n", "@=hex(2):14,04,00,00\n"},
+      {"\"M\"=hex(7):61,00,\\\n  62,00,00\n", "\"M\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"},
+      {"\"Q\"=\"\xD0\x94\"\n\"B\"=hex:d0,94\n\"D\"=dword:00000001\n",
+       "\"Q\"=\"\xD0\x94\"\n\"B\"=hex:d0,94\n\"D\"=dword:00000001\n"},
+      {"[HKEY_CURRENT_USER\\A]\r\n\"E\"=hex(1):\r\n", "[HKEY_CURRENT_USER\\A]\r\n\"E\"=hex(1):\n"},
+      {"\"X\"=hex(1):e9,00\n", ""},
+  };
+  for (const Conversion& c : cases) {
+    std::string out;
+    EXPECT_EQ(stringHexAsUtf16(c.lines, out), !c.expected.empty()) << c.lines;
+    if (!c.expected.empty()) {
+      EXPECT_EQ(out, c.expected) << c.lines;
+    }
+  }
+}
+
 TEST(WineText, OutputLosesOnlyTheCarriageReturnsOfLineEnds) {
   EXPECT_EQ(withoutCarriageReturns("a\r\nb\r\n"), "a\nb\n");
   EXPECT_EQ(withoutCarriageReturns("a\rb\r\r\n"), "a\rb\r\n");

@@ -18,14 +18,21 @@
 //       SCRATCH\cmd-line.txt holds (UTF-8), this host's folder, which holds
 //       the program, first on PATH: a line printed for an administrator to
 //       paste into a Command Prompt, run as it would run there.
+//   case-host.exe run /unicode SCRATCH ...   (also run-more /unicode)
+//       the same, but the .reg text is read through the wide functions and
+//       written in UTF-8 (wide_trees.h), for the commands that take Unicode
+//       text: names beyond the ANSI code page come out exactly.
+//   case-host.exe dump FILE
+//       writes every key and value of the trees, names and data in hex, read
+//       through the wide functions, to FILE: two dumps compare with cmp.
 //
-// The program gets this process's own command line less its first three
-// words, exactly as Wine built it, so it parses the very arguments it would
-// have got had it been started directly. SCRATCH holds no blank and no quote,
-// which keeps that cut trivial.
+// The program gets this process's own command line less its first words,
+// exactly as Wine built it, so it parses the very arguments it would have got
+// had it been started directly. SCRATCH holds no blank and no quote, which
+// keeps that cut trivial.
 //
-// The registry is read through the ANSI functions, as the program reads it, so
-// the .reg text holds the bytes that the program saw.
+// Without /unicode the registry is read through the ANSI functions, as the
+// first six commands read it, so the .reg text holds the bytes they saw.
 #include <windows.h>
 
 #include <cstdio>
@@ -33,7 +40,16 @@
 #include <string>
 #include <vector>
 
+#include "host_registry.h"
+#include "wide_trees.h"
+
 namespace {
+
+using case_host::Key;
+using case_host::kKeyNameSize;
+using case_host::kTrees;
+using case_host::kValueNameSize;
+using case_host::Tree;
 
 // ---- Command line.
 
@@ -71,38 +87,8 @@ bool takePlainWord(const wchar_t*& line, std::wstring& word) {
 
 // ---- Registry.
 
-struct Tree {
-  HKEY root;
-  REGSAM view;
-  const char* shownAs;  // the tree's path in the 64-bit view, as .reg text names it
-};
-
-const Tree kTrees[] = {
-    {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, "HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC"},
-    {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\ODBC"},
-    {HKEY_CURRENT_USER, 0, "HKEY_CURRENT_USER\\SOFTWARE\\ODBC"},
-};
-
-// Key and value names are at most 255 and 16383 characters.
-constexpr DWORD kKeyNameSize = 256;
-constexpr DWORD kValueNameSize = 16384;
 // .reg text wraps hex data after this many columns, as regedit does.
 constexpr std::size_t kHexLineWidth = 76;
-
-class Key {
- public:
-  Key() = default;
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  ~Key() {
-    if (handle_ != nullptr) RegCloseKey(handle_);
-  }
-  HKEY* out() { return &handle_; }
-  HKEY get() const { return handle_; }
-
- private:
-  HKEY handle_ = nullptr;
-};
 
 bool clearTree(const Tree& tree) {
   Key software;
@@ -260,11 +246,12 @@ bool writeFile(const std::wstring& path, const std::string& text) {
   return std::fclose(file) == 0 && written;
 }
 
-bool exportRoots(const std::wstring& scratch) {
+bool exportRoots(const std::wstring& scratch, bool unicode) {
   std::string machine = "Windows Registry Editor Version 5.00\n\n";
   std::string user = machine;
-  const bool read = exportTree(kTrees[0], machine) && exportTree(kTrees[1], machine) &&
-                    exportTree(kTrees[2], user);
+  const bool read = unicode ? case_host::exportTreesAsUtf8(machine, user)
+                            : exportTree(kTrees[0], machine) && exportTree(kTrees[1], machine) &&
+                                  exportTree(kTrees[2], user);
   if (!read) {
     std::fputs("case-host: cannot read the ODBC trees\n", stderr);
     return false;
@@ -341,9 +328,20 @@ int usage() {
       "       case-host run SCRATCH PROGRAM [ARGUMENTS...]\n"
       "       case-host run-more SCRATCH PROGRAM [ARGUMENTS...]\n"
       "       case-host cmd SCRATCH\n"
-      "       case-host cmd-more SCRATCH\n",
+      "       case-host cmd-more SCRATCH\n"
+      "       case-host run|run-more /unicode SCRATCH PROGRAM [ARGUMENTS...]\n"
+      "       case-host dump FILE\n",
       stderr);
   return 2;
+}
+
+int dump(const std::wstring& file) {
+  std::string text;
+  if (!case_host::dumpTrees(text)) {
+    std::fputs("case-host: cannot read the ODBC trees\n", stderr);
+    return 1;
+  }
+  return writeFile(file, text) ? 0 : 1;
 }
 
 }  // namespace
@@ -353,19 +351,26 @@ int main() {
   std::wstring command;
   if (!takePlainWord(line, command)) return usage();
   if (command == L"clear" && *line == L'\0') return clearTrees() ? 0 : 1;
+  std::wstring word;
+  if (command == L"dump") {
+    return takePlainWord(line, word) && *line == L'\0' ? dump(word) : usage();
+  }
 
-  std::wstring scratch;
   const bool throughCmd = command == L"cmd" || command == L"cmd-more";
   const bool lastRun = command == L"run" || command == L"cmd";
   if ((!lastRun && command != L"run-more" && command != L"cmd-more") ||
-      !takePlainWord(line, scratch) || (*line == L'\0') != throughCmd) {
+      !takePlainWord(line, word)) {
     return usage();
   }
+  const bool unicode = !throughCmd && word == L"/unicode";
+  if (unicode && !takePlainWord(line, word)) return usage();
+  const std::wstring scratch = word;
+  if ((*line == L'\0') != throughCmd) return usage();
   std::wstring commandLine = line;
   if (throughCmd && !(cmdCommandLine(scratch, commandLine) && putHostFolderOnPath())) return 3;
   DWORD exitCode = 0;
   if (!runProgram(commandLine.c_str(), exitCode)) return 3;
-  const bool recorded = writeExitCode(scratch, exitCode) && exportRoots(scratch);
+  const bool recorded = writeExitCode(scratch, exitCode) && exportRoots(scratch, unicode);
   const bool cleared = !lastRun || clearTrees();
   return recorded && cleared ? 0 : 4;
 }
