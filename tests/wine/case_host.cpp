@@ -50,6 +50,7 @@ using case_host::kKeyNameSize;
 using case_host::kTrees;
 using case_host::kValueNameSize;
 using case_host::Tree;
+using case_host::quoted;
 
 // ---- Command line.
 
@@ -114,21 +115,6 @@ std::wstring widen(const std::string& text) {
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
-}
-
-// As our POSIX registry writes a quoted name: a line break as \r or \n, as
-// Wine's regedit writes it (string data holding one goes out as hex).
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\r' || c == '\n') {
-      out += c == '\r' ? "\\r" : "\\n";
-      continue;
-    }
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
 }
 
 void appendHex(std::string& line, std::string& out, const BYTE* data, DWORD size) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace case_host {
 
 struct Tree {
@@ -36,5 +38,20 @@ class Key {
  private:
   HKEY handle_ = nullptr;
 };
+
+// As our POSIX registry writes a quoted name: a line break as \r or \n, as
+// Wine's regedit writes it (string data holding one goes out as hex).
+inline std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      out += c == '\r' ? "\\r" : "\\n";
+      continue;
+    }
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
 
 }  // namespace case_host

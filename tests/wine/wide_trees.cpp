@@ -142,21 +142,6 @@ bool dumpKey(HKEY key, const std::string& tree, const std::wstring& path, std::s
 
 // ---- The UTF-8 .reg text.
 
-// As our POSIX registry writes a quoted name: a line break as \r or \n, as
-// Wine's regedit writes it (string data holding one goes out as hex).
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\r' || c == '\n') {
-      out += c == '\r' ? "\\r" : "\\n";
-      continue;
-    }
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
 // A string that reads back from its quoted form as exactly these units: one
 // terminating zero, no other zero or line break, no surrogate without its pair.
 bool isQuotable(const std::vector<BYTE>& data, const std::wstring& units) {
