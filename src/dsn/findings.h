@@ -19,6 +19,11 @@ enum class Severity { Error, Warning, Info };
 struct FileDataSource {
   std::string path;
   std::string driver;
+  // The keys of its [ODBC] section that hold a password that is not empty,
+  // as the file spells them.
+  std::vector<std::string> passwordKeys = {};
+  // Whether /fdsn takes it: the first commands ask for its SYSTEM key.
+  bool isTarget = true;
 };
 
 struct Finding {

@@ -53,9 +53,11 @@ Configuration healthy(bool twoViews = true) {
   if (twoViews) {
     configuration.inventory.places[1].place = &kSystem64Place;
     configuration.inventory.places[1].registrations.push_back(registration(kGen3, kFile64));
+    configuration.inventory.places[1].hasDriverList = true;
   }
   configuration.inventory.places.back().place = &kSystem32Place;
   configuration.inventory.places.back().registrations.push_back(registration(kGen3, kFile32));
+  configuration.inventory.places.back().hasDriverList = true;
   return configuration;
 }
 
@@ -192,7 +194,7 @@ TEST(Findings, KeysEntriesTracingAndRegistrations) {
          user(c).unlistedKeys.push_back({"Sheets", std::string("C:\\acme.dll")});
          view64(c).unlistedKeys.push_back({"Bare", std::nullopt});
        },
-       {"warning unlisted-key user Stray Ivorel ODBC Driver | no fix"}},
+       {"warning unlisted-key user Stray Ivorel ODBC Driver | dsnconf add /user Stray GEN3 /adopt"}},
       {"list entries the walks skip",
        [](Configuration& c) {
          view32(c).unreadableEntries.push_back(
@@ -220,8 +222,9 @@ TEST(Findings, KeysEntriesTracingAndRegistrations) {
          view64(c).registrations.push_back(registration(kGen1, "", false, true));
          view64(c).registrations[0].listed = false;
        },
-       {"warning registration-incomplete 64-bit system - Sarvonet ODBC Driver | dsnconf reg /del "
-        "GEN2",
+       {"warning registration-incomplete 64-bit system - Sarvonet ODBC Driver | reg add "
+        "\"HKLM\\SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers\" /v \"Sarvonet ODBC Driver\" /t "
+        "REG_SZ /d Installed /f /reg:64",
         "warning registration-incomplete 64-bit system - Brenmoor ODBC Driver (32-bit) | dsnconf "
         "reg /add GEN1",
         "warning registration-incomplete 32-bit system - Brenmoor ODBC Driver (32-bit) | dsnconf "
