@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "dsn/finding.h"
 #include "dsn/finding_survey.h"
-#include "dsn/findings.h"
 
 namespace dsnconf {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dsn/findings.h"
+#include "dsn/configuration.h"
 #include "dsn/folded_names.h"
 
 namespace dsnconf {
