@@ -24,8 +24,7 @@ Finding dataSourceFinding(const char* id, Severity severity, const PlaceInventor
                           const FamilyDataSource& dataSource);
 
 // "dsnconf <verb> <the place's words> <last>".
-std::optional<std::string> placeHint(const char* verb, const Place& place,
-                                     const std::string& last);
+std::optional<std::string> placeHint(const char* verb, const Place& place, const std::string& last);
 
 // Data sources and their drivers (findings_data_sources.cpp).
 void findListedWithoutKey(const Survey& survey, Findings& findings);

@@ -28,8 +28,7 @@ const PlaceInventory* Survey::otherView(const PlaceInventory& view) const {
 }
 
 bool Survey::regAddKeepsDriverFiles(const std::string& driver) const {
-  return !isEarlierDriver(driver) ||
-         regAddKeeps_[driver == kDriverNames[GEN1] ? GEN1 : GEN2];
+  return !isEarlierDriver(driver) || regAddKeeps_[driver == kDriverNames[GEN1] ? GEN1 : GEN2];
 }
 
 // reg /add registers the driver in each view that has the current driver's

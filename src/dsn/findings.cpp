@@ -10,10 +10,12 @@ using FindingRule = void (*)(const Survey&, Findings&);
 
 // The order in which findings are reported: the order of the README's table.
 const FindingRule kRules[] = {
-    findListedWithoutKey, findDriverNotRegistered,    findDriverFileMismatch,
-    findUnlistedKey,      findUnreadableEntry,        findShadowed,
-    findTracingOn,        findRegistrationIncomplete, findEarlierDriver,
-    findFileDsnDriver,    findViewsDiffer,            findValueTooLong,
+    findListedWithoutKey,   findDriverNotRegistered,
+    findDriverFileMismatch, findUnlistedKey,
+    findUnreadableEntry,    findShadowed,
+    findTracingOn,          findRegistrationIncomplete,
+    findEarlierDriver,      findFileDsnDriver,
+    findViewsDiffer,        findValueTooLong,
     findPasswordStored,
 };
 

@@ -66,12 +66,14 @@ void findViewsDiffer(const Survey& survey, Findings& findings) {
     std::vector<std::string> names;
     for (const PropertyDifference& difference : differences) names.push_back(difference.name());
     Finding finding = dataSourceFinding("views-differ", Severity::Warning, view32, copy32);
-    finding.message = "its values differ from those of the 64-bit system data source of the "
-                      "same name (" +
-                      joinedNames(names) + "; each view keeps its own Driver file)";
+    finding.message =
+        "its values differ from those of the 64-bit system data source of the "
+        "same name (" +
+        joinedNames(names) + "; each view keeps its own Driver file)";
     if (isHintableName(copy32.name)) {
       finding.fix = matchingHint(*view32.place, copy32.name, differences);
-      if (!finding.fix) finding.fix = matchingHint(*view64.place, copy32.name, reversed(differences));
+      if (!finding.fix)
+        finding.fix = matchingHint(*view64.place, copy32.name, reversed(differences));
     }
     findings.push_back(std::move(finding));
   }

@@ -71,9 +71,9 @@ std::optional<std::string> registerHint(const Survey& survey,
 
 std::optional<std::string> driverListHint(const Survey& survey, const PlaceInventory& view,
                                           const std::string& driver) {
-  std::vector<std::string> words = {"reg",    "add", std::string("HKLM\\") + kDriverListPath,
+  std::vector<std::string> words = {"reg",    "add",  std::string("HKLM\\") + kDriverListPath,
                                     "/v",     driver, "/t",
-                                    "REG_SZ", "/d",  "Installed",
+                                    "REG_SZ", "/d",   "Installed",
                                     "/f"};
   if (!survey.hasOneMachineView()) {
     words.push_back(view.place->view == MachineView::Bit64 ? "/reg:64" : "/reg:32");

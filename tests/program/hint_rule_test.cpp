@@ -104,7 +104,8 @@ struct CheckResult {
 CheckResult check(const Workspace& workspace) {
   const ProcessResult result = workspace.run({"check", "/json"});
   CheckResult check;
-  if (result.exitStatus != 0 && result.exitStatus != 1) return check;  // e.g. a hive that cannot be read
+  if (result.exitStatus != 0 && result.exitStatus != 1)
+    return check;  // e.g. a hive that cannot be read
   const nlohmann::json document = nlohmann::json::parse(result.out, nullptr, false);
   if (document.is_discarded()) return check;
   check.document = true;
@@ -126,7 +127,8 @@ bool carryOutRegAdd(const Workspace& workspace, const std::vector<std::string>& 
     if (words[10] != "/reg:64" && words[10] != "/reg:32") return false;
     view = words[10] == "/reg:64" ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
   }
-  for (const auto& [name, value] : workspace.environment()) ::setenv(name.c_str(), value.c_str(), 1);
+  for (const auto& [name, value] : workspace.environment())
+    ::setenv(name.c_str(), value.c_str(), 1);
   posix::resetRegistryForTests();
   HKEY key = nullptr;
   LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, words[2].substr(5).c_str(), 0, nullptr, 0,
@@ -152,7 +154,8 @@ std::string runFix(const Workspace& workspace, const std::string& fix) {
     return carryOutRegAdd(workspace, words) ? "" : "a reg line this test does not carry out";
   }
   if (words.empty() || words[0] != "dsnconf") return "a line that runs neither dsnconf nor reg";
-  const ProcessResult result = workspace.run(std::vector<std::string>(words.begin() + 1, words.end()));
+  const ProcessResult result =
+      workspace.run(std::vector<std::string>(words.begin() + 1, words.end()));
   if (result.exitStatus < 0) return "the program did not end normally";
   return "";
 }
@@ -163,7 +166,8 @@ std::vector<Seed> caseSeeds() {
     if (entry.path().extension() != ".case") continue;
     for (const e2e::Case& c : e2e::parseCaseFile(entry.path().string())) {
       Seed seed{c.source, c.hives, c.files, false};
-      for (const auto& [name, value] : c.env) seed.oneView |= name == "DSNCONF_WOW64" && value == "0";
+      for (const auto& [name, value] : c.env)
+        seed.oneView |= name == "DSNCONF_WOW64" && value == "0";
       seeds.push_back(seed);
     }
   }
