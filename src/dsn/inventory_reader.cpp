@@ -160,6 +160,9 @@ class PlaceReader {
         unlisted.driverFile = value.text();
       }
     }
+    // Only a key naming a driver's file can be the family's: another's
+    // values are not kept.
+    if (!unlisted.driverFile) unlisted.values = {};
     result_.unlistedKeys.push_back(std::move(unlisted));
     return ERROR_SUCCESS;
   }

@@ -31,7 +31,13 @@ std::size_t ansiDataLength(const RegistryValue& value) {
 }
 
 bool fitsValueBuffer(const RegistryValue& value) {
-  return !isStringType(value.type) || ansiDataLength(value) <= kValueDataBuffer;
+  // A UTF-16 code unit is at most three bytes in any ANSI code page (and in
+  // the UTF-8 of POSIX): most values fit without being converted.
+  constexpr std::size_t kMostBytesPerUnit = 3;
+  if (!isStringType(value.type) || value.data.size() / 2 * kMostBytesPerUnit <= kValueDataBuffer) {
+    return true;
+  }
+  return ansiDataLength(value) <= kValueDataBuffer;
 }
 
 std::vector<PropertyDifference> propertyDifferences(const std::vector<RegistryValue>& wanted,
