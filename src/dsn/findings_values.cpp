@@ -1,6 +1,8 @@
 // The rules about the values data sources hold: copies of a system data
 // source that differ between the machine views, strings too long for the
 // first commands, and passwords kept as clear text.
+#include <utility>
+
 #include "dsn/finding_rules.h"
 #include "dsn/passwords.h"
 #include "dsn/property_checks.h"
