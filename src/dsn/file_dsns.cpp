@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "dsn/family.h"
+#include "dsn/passwords.h"
+#include "dsn/target.h"
 #include "platform/odbc_installer.h"
 
 namespace dsnconf {
@@ -12,6 +14,8 @@ namespace {
 
 // The buffer DRIVER is read into, as name reads it.
 constexpr WORD kDriverNameBuffer = 1024;
+// Room for the names of a section's keys.
+constexpr WORD kKeyListBuffer = 32767;
 
 bool hasDsnExtension(const std::string& name) {
   static const char kExtension[] = ".dsn";
@@ -40,6 +44,27 @@ std::vector<std::string> dsnFileNames(const std::string& folder) {
   return names;
 }
 
+// The keys of the file's [ODBC] section that hold a password that is not
+// empty. The installer lists the keys separated by ';'; a value is not empty
+// when its first character arrives, whether or not the rest fits.
+std::vector<std::string> passwordKeys(const std::string& name) {
+  std::vector<char> keyList(kKeyListBuffer + 1, '\0');
+  std::vector<std::string> keys;
+  SQLReadFileDSN(name.c_str(), "ODBC", nullptr, keyList.data(), kKeyListBuffer, nullptr);
+  const std::string list = keyList.data();
+  for (std::size_t start = 0; start < list.size();) {
+    std::size_t end = list.find(';', start);
+    if (end == std::string::npos) end = list.size();
+    const std::string key = list.substr(start, end - start);
+    start = end + 1;
+    if (!isPasswordProperty(key)) continue;
+    char first[2] = {};
+    SQLReadFileDSN(name.c_str(), "ODBC", key.c_str(), first, sizeof first, nullptr);
+    if (first[0] != '\0') keys.push_back(key);
+  }
+  return keys;
+}
+
 }  // namespace
 
 std::vector<FileDataSource> readFamilyFileDataSources(const std::string& folder) {
@@ -50,7 +75,8 @@ std::vector<FileDataSource> readFamilyFileDataSources(const std::string& folder)
     if (!SQLReadFileDSN(name.c_str(), "ODBC", "DRIVER", driver, kDriverNameBuffer, nullptr)) {
       continue;
     }
-    if (isKnownDriverName(driver)) files.push_back({name, driver});
+    if (!isKnownDriverName(driver)) continue;
+    files.push_back({name, driver, passwordKeys(name), isReadableFileDsn(name.c_str())});
   }
   return files;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dsn/findings.h"
+#include "dsn/configuration.h"
 
 namespace dsnconf {
 

@@ -50,6 +50,9 @@ struct UnlistedKey {
   std::string name;
   // Its "Driver" value where that is a string: the driver's file.
   std::optional<std::string> driverFile;
+  // Its values, in registry order: what listing the key would make a data
+  // source of, and what removing it would lose.
+  std::vector<RegistryValue> values = {};
 };
 
 // The trace settings of a place: the values "Trace" and "TraceFile" of its
@@ -81,6 +84,9 @@ struct PlaceInventory {
   std::vector<UnlistedKey> unlistedKeys;  // sorted by name, as the registry lists keys
   TraceSettings tracing;
   std::vector<DriverRegistration> registrations;  // machine places: GEN3, GEN2, GEN1 order
+  // Machine places: whether ODBCINST.INI\ODBC Drivers exists, which reg /add
+  // needs in order to register a driver in the view.
+  bool hasDriverList = false;
   // Machine places: "DefaultDSNDir" of ODBC.INI\ODBC File DSN, where it is a
   // string: the folder file data sources are looked for in.
   std::optional<std::string> defaultDsnDir;

@@ -153,10 +153,16 @@ class PlaceReader {
     bool found = false;
     LSTATUS status = openKeyIfPresent(odbcIni, subkey, KEY_QUERY_VALUE, key, found);
     if (status != ERROR_SUCCESS) return fail(status, path);
-    std::optional<RegistryValue> driver;
-    if (found) status = readNamedValue(key.get(), "Driver", path, driver);
+    if (found) status = readValues(key.get(), path, unlisted.values);
     if (status != ERROR_SUCCESS) return status;
-    if (driver && driver->type == REG_SZ) unlisted.driverFile = driver->text();
+    for (const RegistryValue& value : unlisted.values) {
+      if (sameRegistryName(value.name, "Driver") && value.type == REG_SZ) {
+        unlisted.driverFile = value.text();
+      }
+    }
+    // Only a key naming a driver's file can be the family's: another's
+    // values are not kept.
+    if (!unlisted.driverFile) unlisted.values = {};
     result_.unlistedKeys.push_back(std::move(unlisted));
     return ERROR_SUCCESS;
   }
@@ -213,6 +219,7 @@ class PlaceReader {
     RegKeyHolder driverList;
     bool hasDriverList = false;
     LSTATUS status = open(kDriverListPath, driverList, hasDriverList);
+    result_.hasDriverList = hasDriverList;
     for (int version = GEN3; version >= GEN1 && status == ERROR_SUCCESS; --version) {
       status = readRegistration(hasDriverList ? driverList.get() : nullptr,
                                 static_cast<DriverVersion>(version));

@@ -14,6 +14,8 @@ namespace {
 // Sized for the SYSTEM key; the value read is not used.
 constexpr WORD kSystemKeyBuffer = 256;
 
+}  // namespace
+
 // A file counts as a file data source when its SYSTEM key can be read, also
 // when the value was too long for the buffer.
 bool isReadableFileDsn(const char* path) {
@@ -23,8 +25,6 @@ bool isReadableFileDsn(const char* path) {
   SQLInstallerError(1, &code, buffer, kSystemKeyBuffer, nullptr);
   return code == ODBC_ERROR_OUTPUT_STRING_TRUNCATED;
 }
-
-}  // namespace
 
 bool validateDsnTarget(const DsnTarget& target) {
   if (target.kind == DsnKind::File) {

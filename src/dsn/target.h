@@ -23,6 +23,10 @@ struct DsnTarget {
 // false one line has been printed.
 bool validateDsnTarget(const DsnTarget& target);
 
+// The same question for a file, without a line: whether the installer reads
+// its SYSTEM key, which is what makes /fdsn take it.
+bool isReadableFileDsn(const char* path);
+
 // The same question for the name of a data source that a later command
 // creates or changes (WTF-8), asked through the installer's wide call.
 bool validateDsnName(const std::string& name);

@@ -8,94 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "dsn/family.h"
-#include "dsn/repair_hints.h"
+#include "findings_fixture.h"
 
-namespace dsnconf {
+namespace dsnconf::findings_test {
 namespace {
-
-const std::string kGen1 = kDriverNames[GEN1];
-const std::string kGen2 = kDriverNames[GEN2];
-const std::string kGen3 = kDriverNames[GEN3];
-const std::string kFile64 = "C:\\Program Files\\Ivorel\\ivorel.dll";
-const std::string kFile32 = "C:\\Program Files (x86)\\Ivorel\\ivorel32.dll";
-
-RegistryValue text(const std::string& name, const std::string& value) {
-  return {name, REG_SZ, stringData(value)};
-}
-
-FamilyDataSource dataSource(const std::string& name, const std::string& driver,
-                            const std::string& file = "", bool hasKey = true) {
-  FamilyDataSource result;
-  result.name = name;
-  result.driver = driver;
-  result.hasKey = hasKey;
-  if (!file.empty()) result.properties.push_back(text("Driver", file));
-  return result;
-}
-
-DriverRegistration registration(const std::string& driver, const std::string& file,
-                                bool hasKey = true, bool listed = true) {
-  DriverRegistration result;
-  result.driver = driver;
-  result.hasKey = hasKey;
-  result.listed = listed;
-  if (hasKey) result.values.push_back(text("Driver", file));
-  return result;
-}
-
-// The user's tree and both machine views (or the one view), each view with
-// the current driver registered.
-Configuration healthy(bool twoViews = true) {
-  Configuration configuration;
-  configuration.inventory.places.resize(twoViews ? 3 : 2);
-  configuration.inventory.places[0].place = &kUserPlace;
-  if (twoViews) {
-    configuration.inventory.places[1].place = &kSystem64Place;
-    configuration.inventory.places[1].registrations.push_back(registration(kGen3, kFile64));
-  }
-  configuration.inventory.places.back().place = &kSystem32Place;
-  configuration.inventory.places.back().registrations.push_back(registration(kGen3, kFile32));
-  return configuration;
-}
-
-PlaceInventory& user(Configuration& c) {
-  return c.inventory.places[0];
-}
-PlaceInventory& view64(Configuration& c) {
-  return c.inventory.places[1];
-}
-PlaceInventory& view32(Configuration& c) {
-  return c.inventory.places.back();
-}
-
-// "<severity> <id> <place> <dsn> <driver> | <fix>", one per finding.
-std::vector<std::string> summary(const Configuration& configuration) {
-  std::vector<std::string> lines;
-  for (const Finding& finding : diagnose(configuration)) {
-    std::string line = std::string(severityName(finding.severity)) + " " + finding.id + " " +
-                       (finding.place ? finding.place->name : "file") + " " +
-                       finding.dsn.value_or("-") + " " + finding.driver.value_or("-") + " | " +
-                       finding.fix.value_or("no fix");
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-struct Case {
-  const char* title;
-  std::function<void(Configuration&)> arrange;
-  std::vector<std::string> expected;
-  bool twoViews = true;
-};
-
-void runCases(const std::vector<Case>& cases) {
-  for (const Case& c : cases) {
-    Configuration configuration = healthy(c.twoViews);
-    c.arrange(configuration);
-    EXPECT_EQ(summary(configuration), c.expected) << c.title;
-  }
-}
 
 TEST(Findings, DataSourcesAndTheirDrivers) {
   runCases({
@@ -192,7 +108,8 @@ TEST(Findings, KeysEntriesTracingAndRegistrations) {
          user(c).unlistedKeys.push_back({"Sheets", std::string("C:\\acme.dll")});
          view64(c).unlistedKeys.push_back({"Bare", std::nullopt});
        },
-       {"warning unlisted-key user Stray Ivorel ODBC Driver | no fix"}},
+       {"warning unlisted-key user Stray Ivorel ODBC Driver | dsnconf add /user Stray GEN3 "
+        "/adopt"}},
       {"list entries the walks skip",
        [](Configuration& c) {
          view32(c).unreadableEntries.push_back(
@@ -220,8 +137,9 @@ TEST(Findings, KeysEntriesTracingAndRegistrations) {
          view64(c).registrations.push_back(registration(kGen1, "", false, true));
          view64(c).registrations[0].listed = false;
        },
-       {"warning registration-incomplete 64-bit system - Sarvonet ODBC Driver | dsnconf reg /del "
-        "GEN2",
+       {"warning registration-incomplete 64-bit system - Sarvonet ODBC Driver | reg add "
+        "\"HKLM\\SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers\" /v \"Sarvonet ODBC Driver\" /t "
+        "REG_SZ /d Installed /f /reg:64",
         "warning registration-incomplete 64-bit system - Brenmoor ODBC Driver (32-bit) | dsnconf "
         "reg /add GEN1",
         "warning registration-incomplete 32-bit system - Brenmoor ODBC Driver (32-bit) | dsnconf "
@@ -279,20 +197,6 @@ TEST(Findings, TheTraceFileInForce) {
         << message;
   }
 }
-
-// The fix of one finding made by `arrange`, or "no fix".
-std::string onlyFix(const std::function<void(Configuration&)>& arrange) {
-  Configuration configuration = healthy();
-  arrange(configuration);
-  const std::vector<Finding> findings = diagnose(configuration);
-  if (findings.size() != 1) return std::to_string(findings.size()) + " findings";
-  return findings[0].fix.value_or("no fix");
-}
-
-struct HintRow {
-  std::string text;
-  std::string fix;
-};
 
 TEST(Findings, NamesInHintsAreQuotedForCmdAndPowerShellOrGetNoHint) {
   const HintRow rows[] = {
@@ -353,4 +257,4 @@ TEST(Findings, DriverFilesInHintsAreQuotedForCmdAndPowerShellOrGetNoHint) {
 }
 
 }  // namespace
-}  // namespace dsnconf
+}  // namespace dsnconf::findings_test

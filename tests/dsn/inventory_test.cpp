@@ -148,6 +148,11 @@ TEST_F(InventoryTest, EntriesTheWalksSkipAndKeysNoListNames) {
   EXPECT_FALSE(place.unlistedKeys[0].driverFile.has_value()) << "a DWORD names no file";
   EXPECT_EQ(place.unlistedKeys[1].name, "Stray");
   EXPECT_EQ(place.unlistedKeys[1].driverFile, std::optional<std::string>("C:\\ivorel.dll"));
+  // What listing Stray would make a data source of; Bare, which names no
+  // driver's file, keeps none.
+  ASSERT_EQ(place.unlistedKeys[1].values.size(), 1u);
+  EXPECT_EQ(place.unlistedKeys[1].values[0].name, "Driver");
+  EXPECT_TRUE(place.unlistedKeys[0].values.empty());
 }
 
 TEST_F(InventoryTest, TracingAndRegistrationsOfEachView) {
@@ -170,6 +175,9 @@ TEST_F(InventoryTest, TracingAndRegistrationsOfEachView) {
   EXPECT_TRUE(!view64[1].hasKey && view64[1].listed) << "listed without its key";
   EXPECT_EQ(view64[2].driver, "Brenmoor ODBC Driver (32-bit)");
   EXPECT_TRUE(view64[2].hasKey && !view64[2].listed) << "a key without its entry";
+
+  EXPECT_TRUE(inventory.places[1].hasDriverList);
+  EXPECT_FALSE(inventory.places[2].hasDriverList) << "reg /add could not register there";
 
   const std::vector<DriverRegistration>& view32 = inventory.places[2].registrations;
   ASSERT_EQ(view32.size(), 1u);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -174,6 +175,79 @@ TEST(CheckOutput, TheSampleRegistryAndItsHints) {
   const auto [after, left] = check();
   EXPECT_EQ(after, 0);
   EXPECT_TRUE(left.empty());
+}
+
+// A password is named, never shown: not in the messages, not in a fix (a
+// copy to be matched that holds one gets no line that would print it), not
+// with a value too long to read back, in either output.
+TEST(CheckOutput, NoOutputHoldsAPassword) {
+  const std::string secret = "Tr0ub4dor-3";
+  const TempFolder folder;
+  const std::string dsns = (folder.path() / "dsns").string();
+  std::filesystem::create_directories(dsns);
+  writeFile(dsns + "/payroll.dsn",
+            "[ODBC]\nDRIVER=Ivorel ODBC Driver\nSYSTEM=db\nPWD=" + secret + "\n");
+  writeFile(folder.file("HKEY_CURRENT_USER.reg"), R"reg(Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\ODBC Data Sources]
+"Mine"="Ivorel ODBC Driver"
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\Mine]
+"Driver"="C:\\ivorel.dll"
+"Password"="SECRET"
+
+[HKEY_CURRENT_USER\SOFTWARE\ODBC\ODBC.INI\Stray]
+"Driver"="C:\\ivorel.dll"
+"PWD"="SECRET"
+)reg");
+  const std::string machine = R"reg(Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ODBC\ODBCINST.INI\Ivorel ODBC Driver]
+"Driver"="C:\\ivorel.dll"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ODBC\ODBC.INI\ODBC Data Sources]
+"Both"="Ivorel ODBC Driver"
+"Wide"="Ivorel ODBC Driver"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ODBC\ODBC.INI\Both]
+"PWD"="SECRET"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\ODBC\ODBC.INI\Wide]
+"PWD"="LONG"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\ODBC\ODBC.INI\ODBC Data Sources]
+"Both"="Ivorel ODBC Driver"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\ODBC\ODBC.INI\Both]
+"PWD"="other"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\ODBC\ODBC.INI\ODBC File DSN]
+"DefaultDSNDir"="DIR"
+)reg";
+  std::string text = machine;
+  text.replace(text.find("LONG"), 4, std::string(1100, ' ') + secret);
+  for (std::size_t at; (at = text.find("SECRET")) != std::string::npos;)
+    text.replace(at, 6, secret);
+  text.replace(text.find("\"DIR\""), 5, "\"" + dsns + "\"");
+  writeFile(folder.file("HKEY_LOCAL_MACHINE.reg"), text);
+  std::string user = readFile(folder.file("HKEY_CURRENT_USER.reg"));
+  for (std::size_t at; (at = user.find("SECRET")) != std::string::npos;)
+    user.replace(at, 6, secret);
+  writeFile(folder.file("HKEY_CURRENT_USER.reg"), user);
+  const std::vector<std::pair<std::string, std::string>> environment = {
+      {"DSNCONF_REGISTRY", folder.path().string()}};
+
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"check"}, std::vector<std::string>{"check", "/json"}}) {
+    const ProcessResult result = runProcess(DSNCONF_BINARY, arguments, environment);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.out.find(secret), std::string::npos) << result.out;
+    EXPECT_EQ(result.err, "");
+    // Every place of a password was reported, so there was something to leak.
+    for (const char* found : {"password-stored", "views-differ", "value-too-long", "unlisted-key"})
+      EXPECT_NE(result.out.find(found), std::string::npos) << found;
+    EXPECT_NE(result.out.find("payroll.dsn"), std::string::npos);
+  }
 }
 
 }  // namespace
