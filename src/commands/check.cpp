@@ -108,7 +108,8 @@ constexpr std::size_t kCheckOptionBuffer = 7;
 int checkConfiguration(bool json) {
   Configuration configuration;
   InventoryFailure failure;
-  const LSTATUS status = readInventory(configuration.inventory, failure);
+  // The rules ask of a data source its list entry and its Driver value alone.
+  const LSTATUS status = readInventory(configuration.inventory, failure, KeptValues::Driver);
   if (status != ERROR_SUCCESS) {
     printInventoryFailure(failure);
     return status;

@@ -93,6 +93,7 @@ void runCases(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
     Configuration configuration = healthy(c.twoViews);
     c.arrange(configuration);
+    for (PlaceInventory& place : configuration.inventory.places) indexHeldNames(place);
     EXPECT_EQ(summary(configuration), c.expected) << c.title;
   }
 }
