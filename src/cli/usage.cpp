@@ -153,14 +153,19 @@ const char* const kRemoveScreen[] = {
     "  <DSN>             The name of the user or system data source.",
 };
 const char* const kExportScreen[] = {
-    "export {/json | /reg} [<file> [/y]]",
+    "export {/json | /reg} [<file>] [/y] [/secrets]",
     "",
-    "Write the Ivorel DSNs, tracing and driver registrations out.",
+    "Write the Ivorel DSNs out, as a JSON inventory or as a registry file.",
     "",
     "  Command options:",
-    "  /json             A JSON inventory for scripts.",
-    "  /reg              A registry file that reg import restores the DSNs from.",
+    "  /json             A JSON inventory for scripts: the DSNs with their",
+    "                      properties, tracing and the drivers' registrations.",
+    "                      Passwords are left out unless /secrets is given.",
+    "  /reg              A registry file that reg import restores the DSNs from:",
+    "                      their list entries and keys with every value,",
+    "                      passwords included. Keep it as you keep passwords.",
     "  /y                Replace the file if it exists.",
+    "  /secrets          Keep passwords in the JSON inventory.",
     "",
     "  <file>            The file to write; standard output if none is given.",
 };

@@ -22,6 +22,11 @@ bool isPlainString(const std::string& data);
 // surrogate without its pair, which became U+FFFD.
 std::string jsonText(const std::string& text, bool& exact);
 
+// String data (UTF-16LE) up to its first zero unit, as JSON carries it:
+// UTF-8, a surrogate without its pair as U+FFFD. `exact` is false unless the
+// data is exactly that text and one terminator, without such a surrogate.
+std::string stringJsonText(const std::string& data, bool& exact);
+
 // A name as Windows holds it, its UTF-16LE code units, in hex: what JSON
 // carries beside a name that it cannot carry exactly.
 std::string nameBytes(const std::string& name);

@@ -222,7 +222,7 @@ std::vector<Shape> messageShapes() {
            "*** Unexpected argument: {} ***",
            "*** Invalid export format specified: {} ***",
            "*** Only one export format may be given ***",
-           "*** /y must follow the file name ***",
+           "*** /y replaces a file: give the file name too ***",
            "*** The file name is empty ***",
            "*** {} already exists; add /y after the file name to replace it ***",
            "*** Cannot write {} ***",

@@ -57,18 +57,20 @@ void removeFile(const std::string& path) {
   unlink(nativeBytes(path).c_str());
 }
 
-bool writeWholeFile(const std::string& path, const std::string& bytes, bool ownerOnly) {
-  const int descriptor = open(nativeBytes(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                              ownerOnly ? S_IRUSR | S_IWUSR : 0666);
+bool OutputFile::open(const std::string& path, bool ownerOnly) {
+  close();
+  failed_ = false;
+  const int descriptor = ::open(nativeBytes(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                                ownerOnly ? S_IRUSR | S_IWUSR : 0666);
   if (descriptor < 0) return false;
-  bool written = !ownerOnly || fchmod(descriptor, S_IRUSR | S_IWUSR) == 0;
-  for (std::size_t done = 0; written && done < bytes.size();) {
-    const ssize_t count = write(descriptor, bytes.data() + done, bytes.size() - done);
-    if (count < 0 && errno == EINTR) continue;
-    written = count > 0;
-    if (written) done += static_cast<std::size_t>(count);
+  // An existing file keeps its mode through O_TRUNC: set it as asked.
+  if (ownerOnly && fchmod(descriptor, S_IRUSR | S_IWUSR) != 0) {
+    ::close(descriptor);
+    return false;
   }
-  return close(descriptor) == 0 && written;
+  file_ = fdopen(descriptor, "wb");
+  if (!file_) ::close(descriptor);
+  return file_ != nullptr;
 }
 
 PlaceFileResult placeFile(const std::string& temporaryText, const std::string& targetText,
