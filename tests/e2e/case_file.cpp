@@ -121,8 +121,14 @@ void applyDirective(const std::string& line, Case& c, Reader& reader) {
     if (equals == std::string::npos) reader.fail("env needs NAME=VALUE");
     c.env.emplace_back(rest.substr(0, equals), rest.substr(equals + 1));
   } else if (directive == "wine:") {
-    c.wineSkip = splitWord(rest).second;
-    if (c.wineSkip.empty()) reader.fail("wine: skip needs a reason");
+    const auto [what, reason] = splitWord(rest);
+    if (what == "unicode" && reason.empty()) {
+      c.wineUnicode = true;
+    } else {
+      if (what != "skip") reader.fail("expected \"wine: skip <reason>\" or \"wine: unicode\"");
+      c.wineSkip = reason;
+      if (c.wineSkip.empty()) reader.fail("wine: skip needs a reason");
+    }
   } else if (directive == "hive") {
     c.hives[parseRoot(rest, reader)] += reader.block();
   } else if (directive == "file") {

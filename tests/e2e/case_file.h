@@ -8,6 +8,11 @@
 //   case: <title>            starts a case
 //   env NAME=VALUE           set in the program's environment
 //   wine: skip <reason>      the case cannot run under Wine
+//   wine: unicode            under Wine the case's text is Unicode (UTF-8): its
+//                            registry is seeded, its arguments passed and the
+//                            registry read back as such, where otherwise its
+//                            bytes are the ANSI text (code page 1252) that the
+//                            first six commands see
 //   hive HKLM|HKCU           .reg lines seeding that root, up to "end"
 //   file <path>              a file in the work folder, up to "end"
 //   run <arguments>          split like a shell: blanks separate, "..." groups,
@@ -62,6 +67,7 @@ struct Case {
   std::string title;
   std::vector<std::pair<std::string, std::string>> env;
   std::string wineSkip;
+  bool wineUnicode = false;
   std::map<Root, std::string> hives;
   std::map<std::string, std::string> files;
   std::vector<Step> steps;

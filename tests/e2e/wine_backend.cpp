@@ -182,7 +182,9 @@ class WineBackend : public Backend {
     if (reg.empty()) return;
     // reg.exe reads hex(2) and hex(7) data as UTF-16 only from a Unicode file.
     reg = "Windows Registry Editor Version 5.00\n\n" + reg;
-    writeFile(root_ / "seed.reg", wine::ansiBytesAsUtf16File(replaceAll(reg, "\n", "\r\n")));
+    reg = replaceAll(reg, "\n", "\r\n");
+    writeFile(root_ / "seed.reg",
+              c.wineUnicode ? wine::utf8AsUtf16File(reg) : wine::ansiBytesAsUtf16File(reg));
     registryDirty_ = true;
     // The 64-bit view, so that WOW6432Node paths land in the 32-bit view; the
     // 32-bit reg.exe, which starts several times faster than the 64-bit one.
@@ -196,14 +198,21 @@ class WineBackend : public Backend {
     // POSIX paths work as Windows ones: Wine's current drive, Z:, is the root.
     // Runs before a case's last leave the registry to the next one.
     const bool lastRun = &step == &c.steps.back();
-    std::vector<std::string> args = {hostPath(), lastRun ? "run" : "run-more", root_.string(),
+    // A case of Unicode text has it passed as it is, and the trees read back
+    // through the wide functions.
+    std::string command = lastRun ? "run" : "run-more";
+    if (c.wineUnicode) command += "-unicode";
+    const auto asPassed = [&c](const std::string& text) {
+      return c.wineUnicode ? text : ansiBytesAsUtf8(text);
+    };
+    std::vector<std::string> args = {hostPath(), command, root_.string(),
                                      (bin_ / "dsnconf.exe").string()};
     for (const std::string& arg : step.args) {
-      args.push_back(ansiBytesAsUtf8(replaceAll(arg, "{DIR}", workDir())));
+      args.push_back(asPassed(replaceAll(arg, "{DIR}", workDir())));
     }
     std::vector<std::pair<std::string, std::string>> env;
     for (const auto& [name, value] : c.env) {
-      env.emplace_back(name, ansiBytesAsUtf8(replaceAll(value, "{DIR}", workDir())));
+      env.emplace_back(name, asPassed(replaceAll(value, "{DIR}", workDir())));
     }
     std::error_code ignored;
     for (const char* file : {"exit-code", "HKEY_LOCAL_MACHINE.reg", "HKEY_CURRENT_USER.reg"}) {

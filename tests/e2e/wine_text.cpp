@@ -4,6 +4,8 @@
 #include <cctype>
 #include <sstream>
 
+#include "base/unicode.h"
+
 namespace dsnconf::e2e::wine {
 namespace {
 
@@ -75,6 +77,10 @@ std::string ansiBytesAsUtf16File(const std::string& bytes) {
     out += static_cast<char>(c >> 8);
   }
   return out;
+}
+
+std::string utf8AsUtf16File(const std::string& text) {
+  return "\xFF\xFE" + utf16LeBytes(utf8ToUtf16(text));
 }
 
 std::string withoutCarriageReturns(const std::string& text) {

@@ -18,6 +18,9 @@ std::string ansiBytesAsUtf8(const std::string& bytes);
 // A .reg file that reg.exe reads as Unicode, holding the ANSI text `bytes`.
 std::string ansiBytesAsUtf16File(const std::string& bytes);
 
+// The same holding the Unicode text `text` (UTF-8).
+std::string utf8AsUtf16File(const std::string& text);
+
 std::string withoutCarriageReturns(const std::string& text);
 
 // The trees of a root that the program works on; every case starts with them

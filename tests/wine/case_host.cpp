@@ -20,7 +20,9 @@
 // which keeps that cut trivial.
 //
 // The registry is read through the ANSI functions, as the program reads it, so
-// the .reg text holds the bytes that the program saw.
+// the .reg text holds the bytes that the program saw. run-unicode and
+// run-more-unicode read it through the wide functions instead and write its
+// text as UTF-8, for cases whose text is Unicode.
 #include <windows.h>
 
 #include <cstdio>
@@ -125,6 +127,14 @@ std::wstring widen(const std::string& text) {
   return wide;
 }
 
+std::string utf8(const wchar_t* text, std::size_t size) {
+  const int count = static_cast<int>(size);
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text, count, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, count, bytes.data(), length, nullptr, nullptr);
+  return bytes;
+}
+
 std::string quoted(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -170,8 +180,8 @@ bool isQuotable(const std::vector<BYTE>& data) {
 // as text where that reads back exactly, otherwise its ANSI bytes as hex(1);
 // a 4-byte DWORD as dword:; anything else as hex, the expandable and multiple
 // strings in their stored UTF-16 form, as .reg files carry them.
-void writeValue(HKEY key, const std::string& name, DWORD type, const std::vector<BYTE>& ansiData,
-                std::string& out) {
+void writeValue(HKEY key, const std::string& name, const std::wstring& wideName, DWORD type,
+                const std::vector<BYTE>& ansiData, std::string& out) {
   std::string line = name.empty() ? "@=" : quoted(name) + "=";
   if (type == REG_SZ && isQuotable(ansiData)) {
     out += line + quoted(std::string(ansiData.begin(), ansiData.end() - 1)) + "\n";
@@ -187,7 +197,6 @@ void writeValue(HKEY key, const std::string& name, DWORD type, const std::vector
   }
   std::vector<BYTE> data = ansiData;
   if (type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
-    const std::wstring wideName = widen(name);
     DWORD wideSize = 0;
     RegQueryValueExW(key, wideName.c_str(), nullptr, nullptr, nullptr, &wideSize);
     data.resize(wideSize);
@@ -198,48 +207,95 @@ void writeValue(HKEY key, const std::string& name, DWORD type, const std::vector
   appendHex(line, out, data.data(), static_cast<DWORD>(data.size()));
 }
 
-bool exportKey(HKEY key, const std::string& path, std::string& out) {
-  out += "[" + path + "]\n";
-  std::vector<char> name(kValueNameSize);
-  std::vector<BYTE> data;
-  for (DWORD index = 0;; ++index) {
-    DWORD nameLength = kValueNameSize;
-    DWORD type = 0;
-    DWORD size = 0;
+// One value at `index`: its name as text and in wide form, its type, and its
+// data as text (a string's bytes in the ANSI code page, or in UTF-8 with
+// `unicode`) or bytes. False past the last one or on an error.
+LONG readValue(HKEY key, DWORD index, bool unicode, std::string& name, std::wstring& wideName,
+               DWORD& type, std::vector<BYTE>& data) {
+  DWORD size = 0;
+  DWORD nameLength = kValueNameSize;
+  if (!unicode) {
+    std::vector<char> buffer(kValueNameSize);
     LONG result =
-        RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, nullptr, &size);
-    if (result == ERROR_NO_MORE_ITEMS) break;
-    if (result != ERROR_SUCCESS) return false;
+        RegEnumValueA(key, index, buffer.data(), &nameLength, nullptr, &type, nullptr, &size);
+    if (result != ERROR_SUCCESS) return result;
     data.resize(size);
     nameLength = kValueNameSize;
-    result =
-        RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
-    if (result != ERROR_SUCCESS) return false;
+    result = RegEnumValueA(key, index, buffer.data(), &nameLength, nullptr, &type, data.data(),
+                           &size);
     data.resize(size);
-    writeValue(key, std::string(name.data(), nameLength), type, data, out);
+    name.assign(buffer.data(), nameLength);
+    wideName = widen(name);
+    return result;
+  }
+  std::vector<wchar_t> buffer(kValueNameSize);
+  LONG result =
+      RegEnumValueW(key, index, buffer.data(), &nameLength, nullptr, &type, nullptr, &size);
+  if (result != ERROR_SUCCESS) return result;
+  data.resize(size);
+  nameLength = kValueNameSize;
+  result =
+      RegEnumValueW(key, index, buffer.data(), &nameLength, nullptr, &type, data.data(), &size);
+  data.resize(size);
+  wideName.assign(buffer.data(), nameLength);
+  name = utf8(wideName.data(), wideName.size());
+  if (type == REG_SZ) {
+    const std::string text =
+        utf8(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    data.assign(text.begin(), text.end());
+  }
+  return result;
+}
+
+// The subkey at `index`, opened, and its name as text (UTF-8 with `unicode`).
+LONG openSubkey(HKEY key, DWORD index, bool unicode, std::string& name, Key& child) {
+  DWORD length = kKeyNameSize;
+  LONG result = ERROR_SUCCESS;
+  if (unicode) {
+    wchar_t subkey[kKeyNameSize];
+    result = RegEnumKeyExW(key, index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) return result;
+    name = utf8(subkey, length);
+    return RegOpenKeyExW(key, subkey, 0, KEY_READ, child.out());
+  }
+  char subkey[kKeyNameSize];
+  result = RegEnumKeyExA(key, index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
+  if (result != ERROR_SUCCESS) return result;
+  name.assign(subkey, length);
+  return RegOpenKeyExA(key, subkey, 0, KEY_READ, child.out());
+}
+
+bool exportKey(HKEY key, const std::string& path, bool unicode, std::string& out) {
+  out += "[" + path + "]\n";
+  std::vector<BYTE> data;
+  std::string name;
+  std::wstring wideName;
+  for (DWORD index = 0;; ++index) {
+    DWORD type = 0;
+    const LONG result = readValue(key, index, unicode, name, wideName, type, data);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    if (result != ERROR_SUCCESS) return false;
+    writeValue(key, name, wideName, type, data, out);
   }
   out += "\n";
 
-  char subkey[kKeyNameSize];
   for (DWORD index = 0;; ++index) {
-    DWORD length = kKeyNameSize;
-    const LONG result =
-        RegEnumKeyExA(key, index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
+    std::string subkey;
+    Key child;
+    const LONG result = openSubkey(key, index, unicode, subkey, child);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result != ERROR_SUCCESS) return false;
-    Key child;
-    if (RegOpenKeyExA(key, subkey, 0, KEY_READ, child.out()) != ERROR_SUCCESS) return false;
-    if (!exportKey(child.get(), path + "\\" + std::string(subkey, length), out)) return false;
+    if (!exportKey(child.get(), path + "\\" + subkey, unicode, out)) return false;
   }
   return true;
 }
 
-bool exportTree(const Tree& tree, std::string& out) {
+bool exportTree(const Tree& tree, bool unicode, std::string& out) {
   Key key;
   const LONG result =
       RegOpenKeyExA(tree.root, "Software\\ODBC", 0, KEY_READ | tree.view, key.out());
   if (result == ERROR_FILE_NOT_FOUND) return true;
-  return result == ERROR_SUCCESS && exportKey(key.get(), tree.shownAs, out);
+  return result == ERROR_SUCCESS && exportKey(key.get(), tree.shownAs, unicode, out);
 }
 
 bool writeFile(const std::wstring& path, const std::string& text) {
@@ -249,11 +305,11 @@ bool writeFile(const std::wstring& path, const std::string& text) {
   return std::fclose(file) == 0 && written;
 }
 
-bool exportRoots(const std::wstring& scratch) {
+bool exportRoots(const std::wstring& scratch, bool unicode) {
   std::string machine = "Windows Registry Editor Version 5.00\n\n";
   std::string user = machine;
-  const bool read = exportTree(kTrees[0], machine) && exportTree(kTrees[1], machine) &&
-                    exportTree(kTrees[2], user);
+  const bool read = exportTree(kTrees[0], unicode, machine) &&
+                    exportTree(kTrees[1], unicode, machine) && exportTree(kTrees[2], unicode, user);
   if (!read) {
     std::fputs("case-host: cannot read the ODBC trees\n", stderr);
     return false;
@@ -292,7 +348,8 @@ int usage() {
   std::fputs(
       "usage: case-host clear\n"
       "       case-host run SCRATCH PROGRAM [ARGUMENTS...]\n"
-      "       case-host run-more SCRATCH PROGRAM [ARGUMENTS...]\n",
+      "       case-host run-more SCRATCH PROGRAM [ARGUMENTS...]\n"
+      "       case-host run-unicode | run-more-unicode SCRATCH PROGRAM [ARGUMENTS...]\n",
       stderr);
   return 2;
 }
@@ -306,13 +363,18 @@ int main() {
   if (command == L"clear" && *line == L'\0') return clearTrees() ? 0 : 1;
 
   std::wstring scratch;
+  const std::wstring unicodeSuffix = L"-unicode";
+  const bool unicode = command.size() > unicodeSuffix.size() &&
+                       command.compare(command.size() - unicodeSuffix.size(),
+                                       unicodeSuffix.size(), unicodeSuffix) == 0;
+  if (unicode) command.resize(command.size() - unicodeSuffix.size());
   const bool lastRun = command == L"run";
   if ((!lastRun && command != L"run-more") || !takePlainWord(line, scratch) || *line == L'\0') {
     return usage();
   }
   DWORD exitCode = 0;
   if (!runProgram(line, exitCode)) return 3;
-  const bool recorded = writeExitCode(scratch, exitCode) && exportRoots(scratch);
+  const bool recorded = writeExitCode(scratch, exitCode) && exportRoots(scratch, unicode);
   const bool cleared = !lastRun || clearTrees();
   return recorded && cleared ? 0 : 4;
 }
