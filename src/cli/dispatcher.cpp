@@ -33,6 +33,7 @@ const Command kCommands[] = {
     {"trace", runTrace, Arguments::Runtime}, {"reg", runReg, Arguments::Runtime},
     {"add", runAdd, Arguments::Text},        {"remove", runRemove, Arguments::Text},
     {"check", runCheck, Arguments::Text},    {"export", runExport, Arguments::Text},
+    {"show", runShow, Arguments::Text},
 };
 
 // Runs a later command over the command line read as text, the command word

@@ -170,6 +170,26 @@ const char* const kExportScreen[] = {
     "  <file>            The file to write; standard output if none is given.",
 };
 
+const char* const kShowScreen[] = {
+    "show [/user | /system [/64 | /32]] [<DSN>] [/secrets]",
+    "",
+    "Show each copy of Ivorel DSNs in each place, with its own properties.",
+    "",
+    "  Command options:",
+    "  /user             Only the current user's DSNs.",
+    "  /system           Only the machine's DSNs, in both registry views...",
+    "  /64                 ... but only in the 64-bit view.",
+    "  /32                 ... but only in the 32-bit view.",
+    "  /secrets          Show password values instead of a mask.",
+    "",
+    "  <DSN>             Only this DSN, in each place that lists it. (optional)",
+    "",
+    "  A user DSN hides a system DSN of the same name from view, set and name;",
+    "  show shows both, and both copies of a system DSN. Exit status: 0 when",
+    "  everything was shown, 1 when anything could not be or the DSN is in none",
+    "  of the places.",
+};
+
 struct ScreenText {
   UsageScreen screen;
   const char* const* lines;
@@ -187,7 +207,7 @@ const ScreenText kScreens[] = {
     screenText(UsageScreen::Name, kNameScreen),       screenText(UsageScreen::Trace, kTraceScreen),
     screenText(UsageScreen::Reg, kRegScreen),         screenText(UsageScreen::Add, kAddScreen),
     screenText(UsageScreen::Remove, kRemoveScreen),   screenText(UsageScreen::Check, kCheckScreen),
-    screenText(UsageScreen::Export, kExportScreen),
+    screenText(UsageScreen::Export, kExportScreen),   screenText(UsageScreen::Show, kShowScreen),
 };
 
 }  // namespace

@@ -17,7 +17,8 @@ enum class UsageScreen : int {
   Add = 7,
   Remove = 8,
   Check = 9,
-  Export = 10
+  Export = 10,
+  Show = 11
 };
 
 // Prints the banner and the screen, then ends the process: status -1 for an

@@ -21,5 +21,6 @@ int runAdd(ArgCursor& cursor);
 int runRemove(ArgCursor& cursor);
 int runCheck(ArgCursor& cursor);
 int runExport(ArgCursor& cursor);
+int runShow(ArgCursor& cursor);
 
 }  // namespace dsnconf

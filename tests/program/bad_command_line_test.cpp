@@ -231,6 +231,24 @@ std::vector<Shape> messageShapes() {
        }) {
     patterns.emplace_back(pattern);
   }
+  // show.
+  for (const char* title : {"User", "64-bit System", "32-bit System"}) {
+    patterns.push_back(std::string(title) + " DSNs:");
+    patterns.push_back(std::string(title) + " DSNs: none");
+  }
+  for (const char* label : {"user or system DSN", "user DSN", "system DSN", "64-bit system DSN",
+                            "32-bit system DSN"}) {
+    patterns.push_back(std::string("*** There is no Ivorel ") + label + " {} ***");
+    patterns.push_back(std::string("*** The ") + label +
+                       " {} is listed for '{}' but its key ODBC.INI\\{} does not exist ***");
+  }
+  for (const char* pattern : {
+           "DSN {} ({})",
+           "  '{}' = '{}'",
+           "*** Invalid show option specified: {} ***",
+       }) {
+    patterns.emplace_back(pattern);
+  }
   std::vector<Shape> shapes;
   for (const std::string& pattern : patterns) shapes.push_back(shape(pattern));
   return shapes;
@@ -310,6 +328,13 @@ class ArgumentMaker {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/json" : "/reg"));
       if (pick(2) == 0) args.push_back(pick(3) == 0 ? argument() : "export.out");
       if (pick(3) == 0) args.push_back(pick(3) == 0 ? argument() : mixCase("/y"));
+    } else if (word == "show") {
+      if (pick(2) == 0) {
+        args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/user" : "/system"));
+      }
+      if (pick(3) == 0) args.push_back(pick(2) == 0 ? "/32" : "/64");
+      if (pick(2) == 0) args.push_back(pick(3) == 0 ? argument() : oneOf(kDataSources));
+      if (pick(3) == 0) args.push_back(mixCase("/secrets"));
     } else if (word == "add" || word == "remove") {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/user" : "/system"));
       if (pick(2) == 0) args.push_back(pick(2) == 0 ? "/32" : "/64");
@@ -337,13 +362,14 @@ class ArgumentMaker {
   }
 
  private:
-  static constexpr const char* kCommandWords[] = {"view",  "delete", "set",   "name",
-                                                  "trace", "reg",    "add",   "remove",
-                                                  "check", "export", "/help", "/?"};
+  static constexpr const char* kCommandWords[] = {"view",  "delete", "set",    "name",
+                                                  "trace", "reg",    "add",    "remove",
+                                                  "check", "export", "show",   "/help",
+                                                  "/?"};
   static constexpr const char* kKeywords[] = {
       "/dsn", "/fdsn", "/all", "/user",    "/system", "/32",  "/64",   "on",
       "off",  "/add",  "/del", "GEN1",     "GEN2",    "GEN3", "/help", "/?",
-      "add",  "/dsnx", "gen",  "/help-me", "/json",   "/reg", "/y"};
+      "add",  "/dsnx", "gen",  "/help-me", "/json",   "/reg", "/y",    "/secrets"};
   static constexpr const char* kTargets[] = {"/dsn", "/fdsn", "/all"};
   static constexpr const char* kVersions[] = {"GEN1", "GEN2", "GEN3"};
   static constexpr const char* kDataSources[] = {"Payroll", "Sales", "Sheets"};
@@ -457,7 +483,8 @@ TEST(BadCommandLines, EveryRunEndsWithAKnownStatusAndKnownLines) {
   std::vector<Shape> shapes = messageShapes();
   std::set<std::string> screenLines;
   for (const char* word :
-       {"", "view", "delete", "set", "name", "trace", "reg", "add", "remove", "check", "export"}) {
+       {"", "view", "delete", "set", "name", "trace", "reg", "add", "remove", "check", "export",
+        "show"}) {
     std::vector<std::string> args;
     if (*word != '\0') args.emplace_back(word);
     args.emplace_back("/?");
