@@ -128,8 +128,18 @@ void JsonWriter::value(const nlohmann::ordered_json& value) {
     beginArray();
     for (const nlohmann::ordered_json& element : value) this->value(element);
     endArray();
+  } else if (value.is_object()) {
+    beginObject();
+    for (const auto& [name, member] : value.items()) {
+      // A name the library holds may need escaping, unlike the writer's own.
+      std::string escaped;
+      appendJsonString(escaped, name);
+      key(std::string_view(escaped).substr(1, escaped.size() - 2));
+      this->value(member);
+    }
+    endObject();
   } else {
-    // The values of an exported document hold nothing else.
+    // Signed numbers and null, as the library writes them.
     beforeValue();
     out_ += value.dump();
   }

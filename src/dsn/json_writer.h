@@ -32,8 +32,7 @@ class JsonWriter {
   void number(std::uint64_t number);
   void boolean(bool value);
   void null();
-  // A value the library holds (a string, number, boolean, null, or an array
-  // of them), written in the same layout.
+  // A value the library holds, written in the same layout.
   void value(const nlohmann::ordered_json& value);
 
  private:
