@@ -157,8 +157,10 @@ void printExported(const std::string& file, std::size_t dataSources, std::size_t
 
 // Walks every place into the document; false after the failure line.
 bool walkInto(Exporter& exporter, LSTATUS& status) {
+  WalkOptions options;
+  options.parts = PlaceParts::TracingAndRegistrations;
   InventoryFailure failure;
-  status = walkFamily(WalkOptions(), exporter, failure);
+  status = walkFamily(options, exporter, failure);
   if (status != ERROR_SUCCESS) {
     printInventoryFailure(failure);
     return false;

@@ -116,7 +116,7 @@ class Shower : public FamilyVisitor {
 int showDataSources(const ShowRequest& request) {
   WalkOptions options;
   if (!request.everyPlace) options.places = chosenPlaces(request.places);
-  options.dataSourcesOnly = true;
+  options.parts = PlaceParts::None;
   options.name = request.name;
   Shower shower(request);
   InventoryFailure failure;

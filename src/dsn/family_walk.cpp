@@ -27,6 +27,7 @@ void letGo(FamilyDataSource& dataSource, KeptValues kept) {
   }
   dataSource.properties.swap(driver);
   std::vector<Subkey>().swap(dataSource.subkeys);
+  if (kept == KeptValues::Driver) std::string().swap(dataSource.entryData);
 }
 
 class PlaceReader {
@@ -50,7 +51,7 @@ class PlaceReader {
     // The visitor has been asked about a data source that failed.
     status = readDataSources();
     if (status != ERROR_SUCCESS) return status;
-    if (!options_.dataSourcesOnly) status = readRest();
+    if (options_.parts != PlaceParts::None) status = readRest();
     if (status != ERROR_SUCCESS) return placeFailed(status);
     visitor_.placeRead(result_);
     return ERROR_SUCCESS;
@@ -62,11 +63,17 @@ class PlaceReader {
   }
 
   LSTATUS readRest() {
-    indexHeldNames(result_);
-    LSTATUS status = readUnlistedKeys();
+    const bool all = options_.parts == PlaceParts::All;
+    LSTATUS status = ERROR_SUCCESS;
+    if (all) {
+      indexHeldNames(result_);
+      status = readUnlistedKeys();
+    }
     if (status == ERROR_SUCCESS) status = readTracing();
     if (status == ERROR_SUCCESS && place_.scope == Scope::System) status = readRegistrations();
-    if (status == ERROR_SUCCESS && place_.scope == Scope::System) status = readDefaultDsnDir();
+    if (all && status == ERROR_SUCCESS && place_.scope == Scope::System) {
+      status = readDefaultDsnDir();
+    }
     return status;
   }
 
@@ -130,6 +137,8 @@ class PlaceReader {
     std::vector<RegistryValue> entries;
     status = readValues(list.get(), kDataSourceListPath, entries);
     if (status != ERROR_SUCCESS) return status;
+    // Most entries are data sources: tens of thousands are kept until the end.
+    result_.dataSources.reserve(entries.size());
     for (RegistryValue& entry : entries) {
       const EntryReading reading = readEntry(entry);
       if (reading.problem) {

@@ -15,12 +15,21 @@
 
 namespace dsnconf {
 
+// What is read of a place besides its list and its data sources.
+enum class PlaceParts {
+  // Keys no list names, tracing, the drivers' registrations and the folder
+  // of file data sources: what check diagnoses.
+  All,
+  // Tracing and the drivers' registrations: what export writes.
+  TracingAndRegistrations,
+  // Nothing more: what show prints.
+  None,
+};
+
 struct WalkOptions {
   // The places read, in this order.
   std::vector<const Place*> places = allPlaces();
-  // Only the lists and their data sources: no keys no list names, tracing,
-  // registrations or file data-source folder.
-  bool dataSourcesOnly = false;
+  PlaceParts parts = PlaceParts::All;
   // Only the data source of this name (compared as the registry compares
   // names), wherever a chosen place lists it.
   std::optional<std::string> name;

@@ -107,8 +107,9 @@ struct InventoryFailure {
 void printInventoryFailure(const InventoryFailure& failure);
 
 // What a place's record keeps of each data source once the walk has handed
-// it on: its list entry alone, that and its Driver value (all the finding
-// rules ask of it), or every value and subkey.
+// it on: its list entry alone; its name, driver, whether its key exists and
+// its Driver value (all the finding rules ask of it); or everything, every
+// value and subkey.
 enum class KeptValues { None, Driver, All };
 
 // Reads every place, keeping of each data source what `kept` says. Missing

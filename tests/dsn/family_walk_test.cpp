@@ -148,8 +148,10 @@ TEST_F(FamilyWalkTest, ThePlacesRecordKeepsWhatItIsAskedToOfEachDataSource) {
     for (const RegistryValue& value : payroll.properties) names.push_back(value.name);
     EXPECT_EQ(names, c.properties) << static_cast<int>(c.kept);
     EXPECT_EQ(payroll.subkeys.size(), c.subkeys) << static_cast<int>(c.kept);
-    // The list entry stays whatever is let go.
-    EXPECT_EQ(payroll.entryData, u"Ivorel ODBC Driver\0"_w);
+    // The list entry stays but for the finding rules, which ask only its driver.
+    EXPECT_EQ(payroll.entryData,
+              c.kept == KeptValues::Driver ? std::string() : u"Ivorel ODBC Driver\0"_w);
+    EXPECT_EQ(payroll.driver, "Ivorel ODBC Driver");
     EXPECT_TRUE(payroll.hasKey);
     EXPECT_FALSE(recorder.places[0].dataSources.at(1).hasKey);
   }
@@ -160,7 +162,7 @@ TEST_F(FamilyWalkTest, ChosenPlacesOneNameAndTheListsAlone) {
   WalkOptions options;
   options.places = {&kSystem32Place, &kUserPlace};
   options.name = "PAYROLL";
-  options.dataSourcesOnly = true;
+  options.parts = PlaceParts::None;
   Recorder recorder;
   ASSERT_EQ(walk(options, recorder), ERROR_SUCCESS);
   const std::vector<std::string> expected = {
@@ -179,6 +181,35 @@ TEST_F(FamilyWalkTest, ChosenPlacesOneNameAndTheListsAlone) {
   ASSERT_EQ(walk(options, none), ERROR_SUCCESS);
   EXPECT_EQ(none.calls, (std::vector<std::string>{"start 64-bit system", "list 0",
                                                    "read 64-bit system"}));
+}
+
+TEST_F(FamilyWalkTest, ThePartsOfEachPlaceReadBesidesItsDataSources) {
+  std::string user = kUser;
+  user += "\n[HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\ODBC]\n\"Trace\"=\"1\"\n";
+  seed(user);
+  struct PartsCase {
+    PlaceParts parts;
+    bool unlistedKeys;  // of the user's tree
+    bool tracing;       // of the user's tree
+    bool registrations; // of the 64-bit view
+  };
+  const PartsCase cases[] = {
+      {PlaceParts::All, true, true, true},
+      {PlaceParts::TracingAndRegistrations, false, true, true},
+      {PlaceParts::None, false, false, false},
+  };
+  for (const PartsCase& c : cases) {
+    WalkOptions options;
+    options.parts = c.parts;
+    Recorder recorder;
+    ASSERT_EQ(walk(options, recorder), ERROR_SUCCESS);
+    const int parts = static_cast<int>(c.parts);
+    EXPECT_EQ(!recorder.places[0].unlistedKeys.empty(), c.unlistedKeys) << parts;
+    EXPECT_EQ(recorder.places[0].tracing.trace.has_value(), c.tracing) << parts;
+    EXPECT_EQ(!recorder.places[1].registrations.empty(), c.registrations) << parts;
+    // The names a place holds are indexed for the repair hints of check alone.
+    EXPECT_EQ(holdsName(recorder.places[0], "Stray"), c.unlistedKeys) << parts;
+  }
 }
 
 TEST_F(FamilyWalkTest, AVisitorMayGoOnPastWhatCannotBeRead) {
