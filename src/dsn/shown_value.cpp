@@ -22,15 +22,19 @@ std::string quoted(std::u16string_view units) {
   return "'" + utf16ToWtf8(units) + "'";
 }
 
-// The strings of REG_SZ or REG_EXPAND_SZ data, quoted, where the data is
-// exactly one terminated line of text.
+// REG_SZ or REG_EXPAND_SZ data, quoted, where it is exactly one terminated
+// line of text.
 bool showString(const std::string& data, std::string& shown) {
-  if (data.size() < 2 || data.size() % 2 != 0) return false;
-  std::u16string units = utf16LeUnits(data);
-  if (units.back() != u'\0') return false;
-  units.pop_back();
-  if (!isLineText(units)) return false;
-  shown = quoted(units);
+  bool exact = false;
+  const std::string text = stringJsonText(data, exact);
+  if (!exact) return false;
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return false;
+  }
+  shown.reserve(text.size() + 2);
+  shown = "'";
+  shown += text;
+  shown += '\'';
   return true;
 }
 

@@ -23,14 +23,34 @@ std::wstring wideText(const std::string& text) {
   return fromUtf8(nativeBytes(text));
 }
 
-bool writeText(std::string_view text) {
+namespace {
+
+bool isAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Text as the terminal's bytes, unflushed; ASCII, most of what is printed,
+// is its own bytes.
+bool putText(std::string_view text) {
+  if (isAscii(text)) return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   const std::string bytes = nativeBytes(std::string(text));
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+}
+
+}  // namespace
+
+bool writeText(std::string_view text) {
+  const bool written = putText(text);
   return std::fflush(stdout) == 0 && written;
 }
 
 void printText(std::string_view line) {
-  writeText(std::string(line) + "\n");
+  putText(line);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
 }
 
 // Standard output is binary here already.
