@@ -101,3 +101,86 @@ END {
     printf "\n"
   }
 }' "$results/index.tsv"
+
+# The scaling rows: the commands beyond the six that walk every data source,
+# by registry (healthy, unhealthy) and size.
+[ -f "$results/scale.tsv" ] || exit 0
+awk -F'\t' -v dir="$results" '
+function field(file, n,   line, parts) {
+  getline line < file; getline line < file; close(file)
+  split(line, parts, ",")
+  return parts[n]
+}
+function ms(seconds) { return sprintf("%.1f", seconds * 1000) }
+function ratio(a, b) { return b <= 0 ? "–" : sprintf("%.2f×", a / b) }
+{
+  split($1, key, "-"); kind = key[1]; size = key[2]; label = $2; slug = $3
+  if (!(kind in seenKind)) { seenKind[kind] = 1; kinds[++nkinds] = kind }
+  if (!(size in seenSize)) { seenSize[size] = 1; sizes[++nsizes] = size }
+  if (!(label in known)) { known[label] = 1; labels[++nlabels] = label }
+  csv = dir "/" $1 "-" slug ".csv"
+  median[kind, size, label] = field(csv, 4)
+  low[kind, size, label] = field(csv, 7)
+  high[kind, size, label] = field(csv, 8)
+  rssfile = dir "/" $1 "-" slug ".rss"
+  getline rss[kind, size, label] < rssfile; close(rssfile)
+}
+END {
+  first = sizes[1]; last = sizes[nsizes]; base = "view /all"
+  for (k = 1; k <= nkinds; ++k) {
+    kind = kinds[k]
+    printf "\n%s registry: median wall time in ms (min–max over the runs).\n\n", kind
+    printf "| Command |"
+    for (i = 1; i <= nsizes; ++i) printf " %s |", sizes[i]
+    printf " × per doubling | × `%s` at %s |\n|---|", base, first
+    for (i = 1; i <= nsizes + 2; ++i) printf "---:|"
+    printf "\n"
+    for (j = 1; j <= nlabels; ++j) {
+      l = labels[j]
+      printf "| `%s` |", l
+      for (i = 1; i <= nsizes; ++i) {
+        s = sizes[i]
+        printf " %s (%s–%s) |", ms(median[kind, s, l]), ms(low[kind, s, l]), ms(high[kind, s, l])
+      }
+      growth = ""
+      for (i = 2; i <= nsizes; ++i) {
+        growth = growth (i > 2 ? ", " : "") ratio(median[kind, sizes[i], l], median[kind, sizes[i - 1], l])
+      }
+      printf " %s | %s |\n", growth, ratio(median[kind, first, l], median[kind, first, base])
+    }
+    printf "\n%s registry: peak resident memory in MB.\n\n| Command |", kind
+    for (i = 1; i <= nsizes; ++i) printf " %s |", sizes[i]
+    printf "\n|---|"
+    for (i = 1; i <= nsizes; ++i) printf "---:|"
+    printf "\n"
+    for (j = 1; j <= nlabels; ++j) {
+      l = labels[j]
+      printf "| `%s` |", l
+      for (i = 1; i <= nsizes; ++i) printf " %.1f |", rss[kind, sizes[i], l] / 1024
+      printf "\n"
+    }
+  }
+  printf "\nGoals of issue 26, from the figures above:\n\n| Goal | Registry | Measured | Limit |\n|---|---|---:|---:|\n"
+  for (k = 1; k <= nkinds; ++k) {
+    kind = kinds[k]
+    for (j = 1; j <= nlabels; ++j) {
+      l = labels[j]
+      if (l == base) continue
+      worst = 0
+      for (i = 2; i <= nsizes; ++i) {
+        r = median[kind, sizes[i], l] / median[kind, sizes[i - 1], l]
+        if (r > worst) worst = r
+      }
+      printf "| `%s`, largest growth per doubling | %s | %.2f× | 2.2× |\n", l, kind, worst
+    }
+    split("check|export /json|export /reg", walkers, "|")
+    for (w = 1; w <= 3; ++w) {
+      printf "| `%s` ÷ `%s` at %s | %s | %s | 1.5× |\n", walkers[w], base, first, kind,
+             ratio(median[kind, first, walkers[w]], median[kind, first, base])
+    }
+    printf "| `export /json` peak memory, %s against %s | %s | %.1f against %.1f MB | not growing |\n",
+           last, first, kind, rss[kind, last, "export /json"] / 1024, rss[kind, first, "export /json"] / 1024
+    printf "| `check` peak memory at %s | %s | %.1f MB | 32 MB |\n", last, kind,
+           rss[kind, last, "check"] / 1024
+  }
+}' "$results/scale.tsv"

@@ -3,19 +3,25 @@
 # data sources, beside the floor (cat of the hive files, dsnconf with no
 # argument, a program printing the lines `view /all` prints with one flush
 # each) and unixODBC's odbcinst on ini files holding the same data sources,
-# and measures each command's peak resident memory.
+# and measures each command's peak resident memory. Then the commands beyond
+# the first six that walk every data source (check, export, show) beside
+# `view /all` at 10,000, 20,000 and 40,000 data sources, on a healthy registry
+# and on one where every data source has a finding (dsnconf_bench_gen
+# --unhealthy): how they grow, and their peak memory.
 #
 #   bash bench/run.sh            the whole run (some minutes)
-#   BENCH_SIZES="100 1000" BENCH_RUNS=5 bash bench/run.sh
+#   BENCH_SIZES="100 1000" BENCH_SCALE_SIZES="10000" BENCH_RUNS=5 bash bench/run.sh
 #   BENCH_ONLY='^(view /all|export /json)$' bash bench/run.sh   rows whose label matches
 #
 # Writes one CSV per command and size (hyperfine's summary) and report.md,
-# the tables, to $BENCH_OUT (default build-bench/results).
+# the tables, to $BENCH_OUT (default build-bench/results). The Windows
+# program under Wine is timed by bench/wine_run.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 
 sizes=(${BENCH_SIZES:-100 1000 10000})
+scale_sizes=(${BENCH_SCALE_SIZES:-10000 20000 40000})
 min_runs=${BENCH_RUNS:-10}
 out=${BENCH_OUT:-$repo/build-bench/results}
 
@@ -36,13 +42,17 @@ cut -d' ' -f1-3 /proc/loadavg >"$out/load-start"
 
 # One benchmark: label, then the command. A mutating command gets a fresh copy
 # of the registry before every run; $prepare_from names the copy's source.
-# $prepare_each, when set, is a command run before every run instead.
+# $prepare_each, when set, is a command run before every run instead. Its
+# row goes into $index ("size", or "registry size" for the scaling rows).
+index=index.tsv
 bench() {
   local size=$1 label=$2
   shift 2
   [[ -z ${BENCH_ONLY:-} || $label =~ $BENCH_ONLY ]] || return 0
   local slug
   slug=$(printf '%s' "$label" | tr -c 'A-Za-z0-9' '_')
+  # The scaling rows' sizes carry their registry: "unhealthy-40000".
+  size=${size// /-}
   local prepare=()
   if [ -n "$prepare_from" ]; then
     prepare=(--prepare "bash $repo/bench/fresh_copy.sh $prepare_from $DSNCONF_REGISTRY $dsnconf")
@@ -73,7 +83,7 @@ bench() {
     bash -c "$prepare_each"
   fi
   /usr/bin/time -f %M -o "$out/$size-$slug.rss" "$@" >/dev/null
-  printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/index.tsv"
+  printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/$index"
   printf '  %-28s %8.1f ms\n' "$label" "$(tail -1 "$out/$size-$slug.csv" | cut -d, -f4)e3"
 }
 
@@ -128,6 +138,27 @@ for size in "${sizes[@]}"; do
   bench "$size" "trace /system on" "$dsnconf" trace /system on
   prepare_from=$registered
   bench "$size" "reg /del GEN1" "$dsnconf" reg /del GEN1
+done
+
+# The commands beyond the six that walk every data source, as the registry
+# grows, healthy and with a finding for every data source.
+index=scale.tsv
+prepare_from=""
+for kind in healthy unhealthy; do
+  for size in "${scale_sizes[@]}"; do
+    sample=$work/$kind-$size
+    flag=()
+    [ "$kind" = unhealthy ] && flag=(--unhealthy)
+    "$generate" "${flag[@]}" "$size" "$sample" >/dev/null
+    export DSNCONF_REGISTRY=$sample/registry
+    "$dsnconf" view /dsn WarmUp >/dev/null 2>&1 || true
+    echo "== $kind registry, $size data sources"
+    for command in "view /all" "check" "check /json" "export /json" "export /reg" "show"; do
+      # shellcheck disable=SC2086
+      bench "$kind $size" "$command" "$dsnconf" $command
+    done
+    rm -rf "$sample"
+  done
 done
 
 cut -d' ' -f1-3 /proc/loadavg >"$out/load-end"
