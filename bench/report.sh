@@ -112,7 +112,7 @@ function field(file, n,   line, parts) {
   return parts[n]
 }
 function ms(seconds) { return sprintf("%.1f", seconds * 1000) }
-function ratio(a, b) { return b <= 0 ? "–" : sprintf("%.2f×", a / b) }
+function ratio(a, b) { return a <= 0 || b <= 0 ? "–" : sprintf("%.2f×", a / b) }
 {
   split($1, key, "-"); kind = key[1]; size = key[2]; label = $2; slug = $3
   if (!(kind in seenKind)) { seenKind[kind] = 1; kinds[++nkinds] = kind }
@@ -184,3 +184,24 @@ END {
            rss[kind, last, "check"] / 1024
   }
 }' "$results/scale.tsv"
+
+# Each dsnconf row beside the same row of another build, timed in the same run.
+[ -f "$results/baseline.tsv" ] || exit 0
+awk -F'\t' -v dir="$results" '
+function field(file, n,   line, parts) {
+  getline line < file; getline line < file; close(file)
+  split(line, parts, ",")
+  return parts[n]
+}
+BEGIN {
+  printf "\nThis build beside the baseline (BENCH_BASELINE), median wall time in ms and peak memory in MB:\n\n"
+  printf "| Size | Command | This build | Baseline | × | Memory | Baseline memory |\n"
+  printf "|---|---|---:|---:|---:|---:|---:|\n"
+}
+{
+  now = field(dir "/" $1 "-" $3 ".csv", 4); then = field(dir "/" $1 "-" $3 "-baseline.csv", 4)
+  rssNow = dir "/" $1 "-" $3 ".rss"; rssThen = dir "/" $1 "-" $3 "-baseline.rss"
+  getline memNow < rssNow; close(rssNow); getline memThen < rssThen; close(rssThen)
+  printf "| %s | `%s` | %.1f | %.1f | %.2f× | %.1f | %.1f |\n", $1, $2, now * 1000, then * 1000,
+         (then > 0 ? now / then : 0), memNow / 1024, memThen / 1024
+}' "$results/baseline.tsv"
