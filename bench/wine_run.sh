@@ -43,11 +43,11 @@ rm -rf "$out"
 mkdir -p "$out"
 cut -d' ' -f1-3 /proc/loadavg >"$out/load-start"
 
-# The three trees, as reg query names them.
-trees=("HKCU\\Software\\ODBC" "HKLM\\Software\\ODBC /reg:64" "HKLM\\Software\\ODBC /reg:32")
+# The three trees, as reg query names them: a key and its view.
+trees=("'HKCU\\Software\\ODBC' /reg:64" "'HKLM\\Software\\ODBC' /reg:64"
+       "'HKLM\\Software\\ODBC' /reg:32")
 for tree in "${trees[@]}"; do
-  # shellcheck disable=SC2086
-  wine reg delete $tree /f >/dev/null 2>&1 || true
+  bash -c "wine reg delete $tree /f" >/dev/null 2>&1 || true
 done
 
 # The sample's hive files are 8-bit text; reg import takes them as UTF-16
