@@ -61,7 +61,7 @@ bench() {
   printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/$index"
   printf '  %-28s %8.1f ms' "$label" "$(tail -1 "$out/$size-$slug.csv" | cut -d, -f4)e3"
   # The baseline may predate a command: show is timed alone.
-  if [ -n "$baseline" ] && [ "$1" = "$dsnconf" ] && [ "$2" != show ]; then
+  if [ -n "$baseline" ] && [ "$1" = "$dsnconf" ] && [ "$label" != show ]; then
     shift
     measure "$size-$slug-baseline" "$baseline" "$@" || return 1
     printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/baseline.tsv"
