@@ -122,6 +122,9 @@ function ratio(a, b) { return a <= 0 || b <= 0 ? "–" : sprintf("%.2f×", a / b
   median[kind, size, label] = field(csv, 4)
   low[kind, size, label] = field(csv, 7)
   high[kind, size, label] = field(csv, 8)
+  # Processor time, user and system: what wall time is on a machine shared
+  # with other work, less the waiting.
+  cpu[kind, size, label] = field(csv, 5) + field(csv, 6)
   rssfile = dir "/" $1 "-" slug ".rss"
   getline rss[kind, size, label] < rssfile; close(rssfile)
 }
@@ -148,6 +151,21 @@ END {
       }
       printf " %s | %s |\n", growth, ratio(median[kind, first, l], median[kind, first, base])
     }
+    printf "\n%s registry: processor time (user + system, mean) in ms.\n\n| Command |", kind
+    for (i = 1; i <= nsizes; ++i) printf " %s |", sizes[i]
+    printf " × per doubling | × `%s` at %s |\n|---|", base, first
+    for (i = 1; i <= nsizes + 2; ++i) printf "---:|"
+    printf "\n"
+    for (j = 1; j <= nlabels; ++j) {
+      l = labels[j]
+      printf "| `%s` |", l
+      for (i = 1; i <= nsizes; ++i) printf " %s |", ms(cpu[kind, sizes[i], l])
+      growth = ""
+      for (i = 2; i <= nsizes; ++i) {
+        growth = growth (i > 2 ? ", " : "") ratio(cpu[kind, sizes[i], l], cpu[kind, sizes[i - 1], l])
+      }
+      printf " %s | %s |\n", growth, ratio(cpu[kind, first, l], cpu[kind, first, base])
+    }
     printf "\n%s registry: peak resident memory in MB.\n\n| Command |", kind
     for (i = 1; i <= nsizes; ++i) printf " %s |", sizes[i]
     printf "\n|---|"
@@ -166,17 +184,21 @@ END {
     for (j = 1; j <= nlabels; ++j) {
       l = labels[j]
       if (l == base) continue
-      worst = 0
+      worst = 0; worstCpu = 0
       for (i = 2; i <= nsizes; ++i) {
         r = median[kind, sizes[i], l] / median[kind, sizes[i - 1], l]
         if (r > worst) worst = r
+        r = cpu[kind, sizes[i], l] / cpu[kind, sizes[i - 1], l]
+        if (r > worstCpu) worstCpu = r
       }
-      printf "| `%s`, largest growth per doubling | %s | %.2f× | 2.2× |\n", l, kind, worst
+      printf "| `%s`, largest growth per doubling (wall / processor time) | %s | %.2f× / %.2f× | 2.2× |\n",
+             l, kind, worst, worstCpu
     }
     split("check|export /json|export /reg", walkers, "|")
     for (w = 1; w <= 3; ++w) {
-      printf "| `%s` ÷ `%s` at %s | %s | %s | 1.5× |\n", walkers[w], base, first, kind,
-             ratio(median[kind, first, walkers[w]], median[kind, first, base])
+      printf "| `%s` ÷ `%s` at %s (wall / processor time) | %s | %s / %s | 1.5× |\n", walkers[w],
+             base, first, kind, ratio(median[kind, first, walkers[w]], median[kind, first, base]),
+             ratio(cpu[kind, first, walkers[w]], cpu[kind, first, base])
     }
     printf "| `export /json` peak memory, %s against %s | %s | %.1f against %.1f MB | not growing |\n",
            last, first, kind, rss[kind, last, "export /json"] / 1024, rss[kind, first, "export /json"] / 1024
