@@ -101,3 +101,129 @@ END {
     printf "\n"
   }
 }' "$results/index.tsv"
+
+# The scaling rows: the commands beyond the six that walk every data source,
+# by registry (healthy, unhealthy) and size.
+[ -f "$results/scale.tsv" ] || exit 0
+awk -F'\t' -v dir="$results" '
+function field(file, n,   line, parts) {
+  getline line < file; getline line < file; close(file)
+  split(line, parts, ",")
+  return parts[n]
+}
+function ms(seconds) { return sprintf("%.1f", seconds * 1000) }
+function ratio(a, b) { return a <= 0 || b <= 0 ? "–" : sprintf("%.2f×", a / b) }
+{
+  split($1, key, "-"); kind = key[1]; size = key[2]; label = $2; slug = $3
+  if (!(kind in seenKind)) { seenKind[kind] = 1; kinds[++nkinds] = kind }
+  if (!(size in seenSize)) { seenSize[size] = 1; sizes[++nsizes] = size }
+  if (!(label in known)) { known[label] = 1; labels[++nlabels] = label }
+  csv = dir "/" $1 "-" slug ".csv"
+  median[kind, size, label] = field(csv, 4)
+  low[kind, size, label] = field(csv, 7)
+  high[kind, size, label] = field(csv, 8)
+  # Processor time, user and system: what wall time is on a machine shared
+  # with other work, less the waiting.
+  cpu[kind, size, label] = field(csv, 5) + field(csv, 6)
+  rssfile = dir "/" $1 "-" slug ".rss"
+  getline rss[kind, size, label] < rssfile; close(rssfile)
+}
+END {
+  first = sizes[1]; last = sizes[nsizes]; base = "view /all"
+  for (k = 1; k <= nkinds; ++k) {
+    kind = kinds[k]
+    printf "\n%s registry: median wall time in ms (min–max over the runs).\n\n", kind
+    printf "| Command |"
+    for (i = 1; i <= nsizes; ++i) printf " %s |", sizes[i]
+    printf " × per doubling | × `%s` at %s |\n|---|", base, first
+    for (i = 1; i <= nsizes + 2; ++i) printf "---:|"
+    printf "\n"
+    for (j = 1; j <= nlabels; ++j) {
+      l = labels[j]
+      printf "| `%s` |", l
+      for (i = 1; i <= nsizes; ++i) {
+        s = sizes[i]
+        printf " %s (%s–%s) |", ms(median[kind, s, l]), ms(low[kind, s, l]), ms(high[kind, s, l])
+      }
+      growth = ""
+      for (i = 2; i <= nsizes; ++i) {
+        growth = growth (i > 2 ? ", " : "") ratio(median[kind, sizes[i], l], median[kind, sizes[i - 1], l])
+      }
+      printf " %s | %s |\n", growth, ratio(median[kind, first, l], median[kind, first, base])
+    }
+    printf "\n%s registry: processor time (user + system, mean) in ms.\n\n| Command |", kind
+    for (i = 1; i <= nsizes; ++i) printf " %s |", sizes[i]
+    printf " × per doubling | × `%s` at %s |\n|---|", base, first
+    for (i = 1; i <= nsizes + 2; ++i) printf "---:|"
+    printf "\n"
+    for (j = 1; j <= nlabels; ++j) {
+      l = labels[j]
+      printf "| `%s` |", l
+      for (i = 1; i <= nsizes; ++i) printf " %s |", ms(cpu[kind, sizes[i], l])
+      growth = ""
+      for (i = 2; i <= nsizes; ++i) {
+        growth = growth (i > 2 ? ", " : "") ratio(cpu[kind, sizes[i], l], cpu[kind, sizes[i - 1], l])
+      }
+      printf " %s | %s |\n", growth, ratio(cpu[kind, first, l], cpu[kind, first, base])
+    }
+    printf "\n%s registry: peak resident memory in MB.\n\n| Command |", kind
+    for (i = 1; i <= nsizes; ++i) printf " %s |", sizes[i]
+    printf "\n|---|"
+    for (i = 1; i <= nsizes; ++i) printf "---:|"
+    printf "\n"
+    for (j = 1; j <= nlabels; ++j) {
+      l = labels[j]
+      printf "| `%s` |", l
+      for (i = 1; i <= nsizes; ++i) printf " %.1f |", rss[kind, sizes[i], l] / 1024
+      printf "\n"
+    }
+  }
+  printf "\nGoals of issue 26, from the figures above:\n\n| Goal | Registry | Measured | Limit |\n|---|---|---:|---:|\n"
+  for (k = 1; k <= nkinds; ++k) {
+    kind = kinds[k]
+    for (j = 1; j <= nlabels; ++j) {
+      l = labels[j]
+      if (l == base) continue
+      worst = 0; worstCpu = 0
+      for (i = 2; i <= nsizes; ++i) {
+        r = median[kind, sizes[i], l] / median[kind, sizes[i - 1], l]
+        if (r > worst) worst = r
+        r = cpu[kind, sizes[i], l] / cpu[kind, sizes[i - 1], l]
+        if (r > worstCpu) worstCpu = r
+      }
+      printf "| `%s`, largest growth per doubling (wall / processor time) | %s | %.2f× / %.2f× | 2.2× |\n",
+             l, kind, worst, worstCpu
+    }
+    split("check|export /json|export /reg", walkers, "|")
+    for (w = 1; w <= 3; ++w) {
+      printf "| `%s` ÷ `%s` at %s (wall / processor time) | %s | %s / %s | 1.5× |\n", walkers[w],
+             base, first, kind, ratio(median[kind, first, walkers[w]], median[kind, first, base]),
+             ratio(cpu[kind, first, walkers[w]], cpu[kind, first, base])
+    }
+    printf "| `export /json` peak memory, %s against %s | %s | %.1f against %.1f MB | not growing |\n",
+           last, first, kind, rss[kind, last, "export /json"] / 1024, rss[kind, first, "export /json"] / 1024
+    printf "| `check` peak memory at %s | %s | %.1f MB | 32 MB |\n", last, kind,
+           rss[kind, last, "check"] / 1024
+  }
+}' "$results/scale.tsv"
+
+# Each dsnconf row beside the same row of another build, timed in the same run.
+[ -f "$results/baseline.tsv" ] || exit 0
+awk -F'\t' -v dir="$results" '
+function field(file, n,   line, parts) {
+  getline line < file; getline line < file; close(file)
+  split(line, parts, ",")
+  return parts[n]
+}
+BEGIN {
+  printf "\nThis build beside the baseline (BENCH_BASELINE), median wall time in ms and peak memory in MB:\n\n"
+  printf "| Size | Command | This build | Baseline | × | Memory | Baseline memory |\n"
+  printf "|---|---|---:|---:|---:|---:|---:|\n"
+}
+{
+  now = field(dir "/" $1 "-" $3 ".csv", 4); then = field(dir "/" $1 "-" $3 "-baseline.csv", 4)
+  rssNow = dir "/" $1 "-" $3 ".rss"; rssThen = dir "/" $1 "-" $3 "-baseline.rss"
+  getline memNow < rssNow; close(rssNow); getline memThen < rssThen; close(rssThen)
+  printf "| %s | `%s` | %.1f | %.1f | %.2f× | %.1f | %.1f |\n", $1, $2, now * 1000, then * 1000,
+         (then > 0 ? now / then : 0), memNow / 1024, memThen / 1024
+}' "$results/baseline.tsv"

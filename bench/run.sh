@@ -3,19 +3,26 @@
 # data sources, beside the floor (cat of the hive files, dsnconf with no
 # argument, a program printing the lines `view /all` prints with one flush
 # each) and unixODBC's odbcinst on ini files holding the same data sources,
-# and measures each command's peak resident memory.
+# and measures each command's peak resident memory. Then the commands beyond
+# the first six that walk every data source (check, export, show) beside
+# `view /all` at 10,000, 20,000 and 40,000 data sources, on a healthy registry
+# and on one where every data source has a finding (dsnconf_bench_gen
+# --unhealthy): how they grow, and their peak memory.
 #
 #   bash bench/run.sh            the whole run (some minutes)
-#   BENCH_SIZES="100 1000" BENCH_RUNS=5 bash bench/run.sh
+#   BENCH_SIZES="100 1000" BENCH_SCALE_SIZES="10000" BENCH_RUNS=5 bash bench/run.sh
 #   BENCH_ONLY='^(view /all|export /json)$' bash bench/run.sh   rows whose label matches
+#   BENCH_BASELINE=../old/build/dsnconf bash bench/run.sh   each dsnconf row beside an older build
 #
 # Writes one CSV per command and size (hyperfine's summary) and report.md,
-# the tables, to $BENCH_OUT (default build-bench/results).
+# the tables, to $BENCH_OUT (default build-bench/results). The Windows
+# program under Wine is timed by bench/wine_run.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 
 sizes=(${BENCH_SIZES:-100 1000 10000})
+scale_sizes=(${BENCH_SCALE_SIZES:-10000 20000 40000})
 min_runs=${BENCH_RUNS:-10}
 out=${BENCH_OUT:-$repo/build-bench/results}
 
@@ -36,13 +43,37 @@ cut -d' ' -f1-3 /proc/loadavg >"$out/load-start"
 
 # One benchmark: label, then the command. A mutating command gets a fresh copy
 # of the registry before every run; $prepare_from names the copy's source.
-# $prepare_each, when set, is a command run before every run instead.
+# $prepare_each, when set, is a command run before every run instead. Its
+# row goes into $index ("size", or "registry size" for the scaling rows). With
+# BENCH_BASELINE (another build's dsnconf, an odbccp32 beside it), each
+# dsnconf row is timed again with it, in the same run, into baseline.tsv.
+index=index.tsv
+baseline=${BENCH_BASELINE:-}
 bench() {
   local size=$1 label=$2
   shift 2
   [[ -z ${BENCH_ONLY:-} || $label =~ $BENCH_ONLY ]] || return 0
   local slug
   slug=$(printf '%s' "$label" | tr -c 'A-Za-z0-9' '_')
+  # The scaling rows' sizes carry their registry: "unhealthy-40000".
+  size=${size// /-}
+  measure "$size-$slug" "$@" || return 1
+  printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/$index"
+  printf '  %-28s %8.1f ms' "$label" "$(tail -1 "$out/$size-$slug.csv" | cut -d, -f4)e3"
+  # The baseline may predate a command: show is timed alone.
+  if [ -n "$baseline" ] && [ "$1" = "$dsnconf" ] && [ "$label" != show ]; then
+    shift
+    measure "$size-$slug-baseline" "$baseline" "$@" || return 1
+    printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/baseline.tsv"
+    printf '  (baseline %8.1f ms)' "$(tail -1 "$out/$size-$slug-baseline.csv" | cut -d, -f4)e3"
+  fi
+  printf '\n'
+}
+
+# Times the command into $out/<name>.csv and its peak memory into <name>.rss.
+measure() {
+  local name=$1
+  shift
   local prepare=()
   if [ -n "$prepare_from" ]; then
     prepare=(--prepare "bash $repo/bench/fresh_copy.sh $prepare_from $DSNCONF_REGISTRY $dsnconf")
@@ -55,7 +86,7 @@ bench() {
   # odbcinst needs minutes for one data source of 10,000.
   local start end runs
   start=$(date +%s%N)
-  "$@" >/dev/null
+  "$@" >/dev/null || [ -n "${any_status:-}" ]
   end=$(date +%s%N)
   if ((end - start < 1000000000)); then
     runs=(--min-runs "$min_runs")
@@ -64,17 +95,18 @@ bench() {
   else
     runs=(--runs 2)
   fi
-  hyperfine -N --output=pipe --style none "${runs[@]}" "${prepare[@]}" \
-    --export-csv "$out/$size-$slug.csv" "$*" >/dev/null 2>>"$out/hyperfine.log" ||
+  # check exits with 1 where it finds something: the scaling rows time it anyway.
+  local ignore=()
+  [ -n "${any_status:-}" ] && ignore=(--ignore-failure)
+  hyperfine -N --output=pipe --style none "${runs[@]}" "${prepare[@]}" "${ignore[@]}" \
+    --export-csv "$out/$name.csv" "$*" >/dev/null 2>>"$out/hyperfine.log" ||
     { cat "$out/hyperfine.log" >&2; return 1; }
   if [ -n "$prepare_from" ]; then
     bash bench/fresh_copy.sh "$prepare_from" "$DSNCONF_REGISTRY" "$dsnconf"
   elif [ -n "${prepare_each:-}" ]; then
     bash -c "$prepare_each"
   fi
-  /usr/bin/time -f %M -o "$out/$size-$slug.rss" "$@" >/dev/null
-  printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/index.tsv"
-  printf '  %-28s %8.1f ms\n' "$label" "$(tail -1 "$out/$size-$slug.csv" | cut -d, -f4)e3"
+  /usr/bin/time --quiet -f %M -o "$out/$name.rss" "$@" >/dev/null || [ -n "${any_status:-}" ]
 }
 
 for size in "${sizes[@]}"; do
@@ -128,6 +160,28 @@ for size in "${sizes[@]}"; do
   bench "$size" "trace /system on" "$dsnconf" trace /system on
   prepare_from=$registered
   bench "$size" "reg /del GEN1" "$dsnconf" reg /del GEN1
+done
+
+# The commands beyond the six that walk every data source, as the registry
+# grows, healthy and with a finding for every data source.
+index=scale.tsv
+prepare_from=""
+any_status=1
+for kind in healthy unhealthy; do
+  for size in "${scale_sizes[@]}"; do
+    sample=$work/$kind-$size
+    flag=()
+    [ "$kind" = unhealthy ] && flag=(--unhealthy)
+    "$generate" "${flag[@]}" "$size" "$sample" >/dev/null
+    export DSNCONF_REGISTRY=$sample/registry
+    "$dsnconf" view /dsn WarmUp >/dev/null 2>&1 || true
+    echo "== $kind registry, $size data sources"
+    for command in "view /all" "check" "check /json" "export /json" "export /reg" "show"; do
+      # shellcheck disable=SC2086
+      bench "$kind $size" "$command" "$dsnconf" $command
+    done
+    rm -rf "$sample"
+  done
 done
 
 cut -d' ' -f1-3 /proc/loadavg >"$out/load-end"

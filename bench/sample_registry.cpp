@@ -19,6 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kFamilyDriver = "Ivorel ODBC Driver";
+// The family's three driver names, the current one first.
+const char* const kFamilyDrivers[] = {kFamilyDriver, "Sarvonet ODBC Driver",
+                                      "Brenmoor ODBC Driver (32-bit)"};
 constexpr const char* kOtherDriver = "Acme Text Driver";
 constexpr const char* kDriverDll = "C:\\Program Files\\Ivorel\\ODBC\\ivorel.dll";
 // Every tenth data source belongs to another vendor.
@@ -68,7 +71,7 @@ void appendDataSources(std::string& text, const SampleLayout& layout, const std:
   appendSectionLine(text, base + "\\ODBC Data Sources");
   for (std::size_t i = 0; i < layout.dataSources; ++i) {
     if (placeOf(i) == place) {
-      appendValueLine(text, dataSourceName(i), REG_SZ, stringData(driverOf(i)));
+      appendValueLine(text, dataSourceName(i), REG_SZ, stringData(driverOf(layout, i)));
     }
   }
   for (std::size_t i = 0; i < layout.dataSources; ++i) {
@@ -105,7 +108,7 @@ std::string iniSections(const SampleLayout& layout, bool machine) {
   std::string text = "[ODBC Data Sources]\n";
   for (std::size_t i = 0; i < layout.dataSources; ++i) {
     if ((placeOf(i) != Place::User) == machine) {
-      text += dataSourceName(i) + "=" + driverOf(i) + "\n";
+      text += dataSourceName(i) + "=" + driverOf(layout, i) + "\n";
     }
   }
   for (std::size_t i = 0; i < layout.dataSources; ++i) {
@@ -145,13 +148,15 @@ Place placeOf(std::size_t index) {
   }
 }
 
-const char* driverOf(std::size_t index) {
-  return index % kOtherDriverEvery == kOtherDriverEvery - 1 ? kOtherDriver : kFamilyDriver;
+const char* driverOf(const SampleLayout& layout, std::size_t index) {
+  if (index % kOtherDriverEvery == kOtherDriverEvery - 1) return kOtherDriver;
+  // The three names in turn, across the places: each place gets all three.
+  return layout.unhealthy ? kFamilyDrivers[index / 3 % 3] : kFamilyDriver;
 }
 
 std::string probeDataSource(const SampleLayout& layout) {
   for (std::size_t i = layout.dataSources / 2; i < layout.dataSources; ++i) {
-    if (placeOf(i) == Place::Machine32 && driverOf(i) == std::string(kFamilyDriver)) {
+    if (placeOf(i) == Place::Machine32 && driverOf(layout, i) == std::string(kFamilyDriver)) {
       return dataSourceName(i);
     }
   }
@@ -161,9 +166,9 @@ std::string probeDataSource(const SampleLayout& layout) {
 std::string machineHiveText(const SampleLayout& layout) {
   std::string text = header();
   appendDataSources(text, layout, "HKEY_LOCAL_MACHINE", Place::Machine64);
-  appendDriverRegistration(text, layout, false);
+  if (!layout.unhealthy) appendDriverRegistration(text, layout, false);
   appendDataSources(text, layout, "HKEY_LOCAL_MACHINE", Place::Machine32);
-  appendDriverRegistration(text, layout, true);
+  if (!layout.unhealthy) appendDriverRegistration(text, layout, true);
   return text;
 }
 

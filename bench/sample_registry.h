@@ -16,6 +16,12 @@ struct SampleLayout {
   std::size_t valuesPerKey = 20;
   // Keys of the file data source.
   std::size_t fileDsnKeys = 100;
+  // A registry where every data source of the family has a finding: its
+  // driver is registered in neither view, and the family's data sources use
+  // its three driver names in turn, as the README's sample does, so that those
+  // of the earlier names have a second (a repair hint that looks the name up
+  // in every earlier place).
+  bool unhealthy = false;
 };
 
 // The name of data source `index` (from 0), and where it is kept.
@@ -23,7 +29,7 @@ std::string dataSourceName(std::size_t index);
 enum class Place { User, Machine64, Machine32 };
 Place placeOf(std::size_t index);
 // The driver recorded for data source `index` in its list entry.
-const char* driverOf(std::size_t index);
+const char* driverOf(const SampleLayout& layout, std::size_t index);
 // A data source of the family kept in the 32-bit machine view, the last place
 // a lookup by name tries, from the middle of the list.
 std::string probeDataSource(const SampleLayout& layout);

@@ -41,6 +41,7 @@ const Command kCommands[] = {
     {"export", runExport, Arguments::Text},
     {"change", runChange, Arguments::Text},
     {"apply",  runApply,  Arguments::Text},
+    {"show",   runShow,   Arguments::Text},
 };
 // clang-format on
 

@@ -42,6 +42,7 @@ const AddedCommand kAddedCommands[] = {
     {"export", "Write Ivorel DSNs out as JSON or as a registry file."},
     {"change", "Set or remove properties of each copy of an Ivorel DSN."},
     {"apply", "Bring Ivorel DSNs and tracing to the state a JSON file describes."},
+    {"show", "Show each copy of Ivorel DSNs in each place."},
 };
 // The six lines' frame: two blanks, the word padded to this width, the text.
 constexpr std::size_t kCommandColumn = 8;
@@ -213,16 +214,41 @@ const char* const kApplyScreen[] = {
     "  /whatif           Show what would change, and write nothing.",
 };
 const char* const kExportScreen[] = {
-    "export {/json | /reg} [<file> [/y]]",
+    "export {/json | /reg} [<file>] [/y] [/secrets]",
     "",
-    "Write the Ivorel DSNs, tracing and driver registrations out.",
+    "Write the Ivorel DSNs out, as a JSON inventory or as a registry file.",
     "",
     "  Command options:",
-    "  /json             A JSON inventory for scripts.",
-    "  /reg              A registry file that reg import restores the DSNs from.",
+    "  /json             A JSON inventory for scripts: the DSNs with their",
+    "                      properties, tracing and the drivers' registrations.",
+    "                      Passwords are left out unless /secrets is given.",
+    "  /reg              A registry file that reg import restores the DSNs from:",
+    "                      their list entries and keys with every value,",
+    "                      passwords included. Keep it as you keep passwords.",
     "  /y                Replace the file if it exists.",
+    "  /secrets          Keep passwords in the JSON inventory.",
     "",
     "  <file>            The file to write; standard output if none is given.",
+};
+
+const char* const kShowScreen[] = {
+    "show [/user | /system [/64 | /32]] [<DSN>] [/secrets]",
+    "",
+    "Show each copy of Ivorel DSNs in each place, with its own properties.",
+    "",
+    "  Command options:",
+    "  /user             Only the current user's DSNs.",
+    "  /system           Only the machine's DSNs, in both registry views...",
+    "  /64                 ... but only in the 64-bit view.",
+    "  /32                 ... but only in the 32-bit view.",
+    "  /secrets          Show password values instead of a mask.",
+    "",
+    "  <DSN>             Only this DSN, in each place that lists it. (optional)",
+    "",
+    "  A user DSN hides a system DSN of the same name from view, set and name;",
+    "  show shows both, and both copies of a system DSN. Exit status: 0 when",
+    "  everything was shown, 1 when anything could not be or the DSN is in none",
+    "  of the places.",
 };
 
 struct ScreenText {
@@ -244,6 +270,7 @@ const ScreenText kScreens[] = {
     screenText(UsageScreen::Add, kAddScreen),       screenText(UsageScreen::Remove, kRemoveScreen),
     screenText(UsageScreen::Check, kCheckScreen),   screenText(UsageScreen::Export, kExportScreen),
     screenText(UsageScreen::Change, kChangeScreen), screenText(UsageScreen::Apply, kApplyScreen),
+    screenText(UsageScreen::Show, kShowScreen),
 };
 
 void printLines(const char* const* lines, std::size_t count) {

@@ -20,6 +20,7 @@ enum class UsageScreen : int {
   Export = 10,
   Change = 11,
   Apply = 12,
+  Show = 13,
 };
 
 // Prints the banner and the screen, then ends the process: status -1 for an

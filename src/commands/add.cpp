@@ -18,6 +18,7 @@
 #include "dsn/driver_registration.h"
 #include "dsn/dsn_lookup.h"
 #include "dsn/odbc_ini.h"
+#include "dsn/shown_value.h"
 #include "dsn/value_text.h"
 
 namespace dsnconf {
@@ -99,7 +100,7 @@ Action creation(const Destination& destination, const AddRequest& request) {
   values.insert(values.end(), request.properties.begin(), request.properties.end());
   for (const auto& [name, text] : values) {
     const RegistryValue value{name, REG_SZ, stringData(text)};
-    action.lines.push_back(planLine('+', place, subject, name + " = " + displayValue(value)));
+    action.lines.push_back(planLine('+', place, subject, name + " = " + shownData(value, PasswordData::LeftOut)));
     action.operations.push_back(opSetValue(place, key, value));
   }
   action.operations.push_back(opCreateKey(place, kDataSourceListPath));
@@ -143,7 +144,7 @@ bool planAdoption(const AddRequest& request, Plan& plan) {
         planLine('+', *place, subject, std::string("listed for '") + driver + "'"));
     for (const auto& [name, text] : request.properties) {
       const RegistryValue value{name, REG_SZ, stringData(text)};
-      action.lines.push_back(planLine('~', *place, subject, name + " = " + displayValue(value)));
+      action.lines.push_back(planLine('~', *place, subject, name + " = " + shownData(value, PasswordData::LeftOut)));
       action.operations.push_back(opSetValue(*place, key, value));
     }
     action.operations.push_back(opCreateKey(*place, kDataSourceListPath));

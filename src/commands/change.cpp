@@ -17,6 +17,7 @@
 #include "dsn/dsn_lookup.h"
 #include "dsn/odbc_ini.h"
 #include "dsn/passwords.h"
+#include "dsn/shown_value.h"
 #include "dsn/value_text.h"
 
 namespace dsnconf {
@@ -48,7 +49,7 @@ const RegistryValue* findValue(const std::vector<RegistryValue>& values, const s
 }
 
 std::string shown(const RegistryValue& value) {
-  return isPasswordProperty(value.name) ? kPasswordMask : displayValue(value);
+  return shownData(value, PasswordData::LeftOut);
 }
 
 void printNoKey(const Place& place, const std::string& name) {

@@ -10,8 +10,10 @@
 #include "dsn/file_dsns.h"
 #include "dsn/findings.h"
 #include "dsn/inventory_json.h"
+#include "dsn/json_writer.h"
 #include "dsn/value_text.h"
 #include "platform/registry_presence.h"
+#include "platform/text_io.h"
 
 namespace dsnconf {
 namespace {
@@ -92,15 +94,27 @@ void printFindings(const std::vector<Finding>& findings, const Counts& counts) {
             plural(counts.warnings, "warning") + " and " + plural(counts.notes, "note") + ".");
 }
 
+// The document is written a piece at a time, as the library would lay it
+// out: tens of thousands of findings held as one tree took several times
+// the memory of the whole check. Every text in it is UTF-8 (jsonText).
 void printFindingsJson(const std::vector<Finding>& findings, const Counts& counts) {
-  nlohmann::ordered_json document;
-  document["findings"] = nlohmann::ordered_json::array();
-  for (const Finding& finding : findings) document["findings"].push_back(findingJson(finding));
-  document["counts"] = {
-      {"errors", counts.errors}, {"warnings", counts.warnings}, {"notes", counts.notes}};
-  // Names read from the registry are ANSI bytes, not always UTF-8: such bytes
-  // are written as U+FFFD rather than ending the run.
-  printLine(document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+  constexpr std::size_t kChunk = 64 * 1024;
+  std::string text;
+  JsonWriter out(text, 0);
+  out.beginObject();
+  out.key("findings");
+  out.beginArray();
+  for (const Finding& finding : findings) {
+    out.value(findingJson(finding));
+    if (text.size() < kChunk) continue;
+    writeText(text);
+    text.clear();
+  }
+  out.endArray();
+  out.key("counts");
+  out.value({{"errors", counts.errors}, {"warnings", counts.warnings}, {"notes", counts.notes}});
+  out.endObject();
+  writeText(text + "\n");
 }
 
 // "/json" and one character more, so that a longer word is not taken for it.
@@ -120,7 +134,8 @@ int checkConfiguration(bool json) {
   }
   Configuration configuration;
   InventoryFailure failure;
-  const LSTATUS status = readInventory(configuration.inventory, failure);
+  // The rules ask of a data source the values of its key, not its subkeys.
+  const LSTATUS status = readInventory(configuration.inventory, failure, KeptValues::Properties);
   if (status != ERROR_SUCCESS) {
     printInventoryFailure(failure);
     return status;

@@ -23,5 +23,6 @@ int runCheck(ArgCursor& cursor);
 int runExport(ArgCursor& cursor);
 int runChange(ArgCursor& cursor);
 int runApply(ArgCursor& cursor);
+int runShow(ArgCursor& cursor);
 
 }  // namespace dsnconf

@@ -10,6 +10,7 @@
 #include "dsn/odbc_ini.h"
 #include "dsn/passwords.h"
 #include "dsn/target.h"
+#include "dsn/shown_value.h"
 #include "dsn/value_text.h"
 
 namespace dsnconf {
@@ -18,7 +19,7 @@ namespace {
 constexpr const char* kNothingApplied = "nothing was applied";
 
 std::string shown(const RegistryValue& value) {
-  return isPasswordProperty(value.name) ? kPasswordMask : displayValue(value);
+  return shownData(value, PasswordData::LeftOut);
 }
 
 const RegistryValue* findValue(const std::vector<RegistryValue>& values, const std::string& name) {

@@ -57,20 +57,23 @@ bool registeredInAny(const std::vector<const PlaceInventory*>& views, const std:
   return false;
 }
 
-bool holdsName(const PlaceInventory& place, const std::string& name) {
+void indexHeldNames(PlaceInventory& place) {
+  std::unordered_set<std::string>& names = place.heldNames;
+  names.clear();
+  names.reserve(place.dataSources.size() + place.otherEntries.size() +
+                place.unreadableEntries.size() + place.unlistedKeys.size());
   for (const FamilyDataSource& dataSource : place.dataSources) {
-    if (sameRegistryName(dataSource.name, name)) return true;
+    names.insert(foldRegistryName(dataSource.name));
   }
-  for (const std::string& other : place.otherEntries) {
-    if (sameRegistryName(other, name)) return true;
-  }
+  for (const std::string& other : place.otherEntries) names.insert(foldRegistryName(other));
   for (const UnreadableEntry& entry : place.unreadableEntries) {
-    if (sameRegistryName(entry.name, name)) return true;
+    names.insert(foldRegistryName(entry.name));
   }
-  for (const UnlistedKey& key : place.unlistedKeys) {
-    if (sameRegistryName(key.name, name)) return true;
-  }
-  return false;
+  for (const UnlistedKey& key : place.unlistedKeys) names.insert(foldRegistryName(key.name));
+}
+
+bool holdsName(const PlaceInventory& place, const std::string& name) {
+  return place.heldNames.count(foldRegistryName(name)) != 0;
 }
 
 }  // namespace dsnconf

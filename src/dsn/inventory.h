@@ -1,12 +1,14 @@
-// The family's whole configuration in the registry, read in one walk: the
-// data sources of each place with their properties, the list entries the
-// other walks skip, keys no list names, tracing and the drivers' registrations.
-// What check diagnoses and export writes out are read here and only here.
+// The family's whole configuration in the registry, read in one walk
+// (dsn/family_walk.h): the data sources of each place with their properties,
+// the list entries the other walks skip, keys no list names, tracing and the
+// drivers' registrations. What check diagnoses, export writes out and show
+// prints are read there and only there.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "dsn/odbc_ini.h"
@@ -90,6 +92,9 @@ struct PlaceInventory {
   // Machine places: "DefaultDSNDir" of ODBC.INI\ODBC File DSN, where it is a
   // string: the folder file data sources are looked for in.
   std::optional<std::string> defaultDsnDir;
+  // Every name the place holds (see holdsName), case folded: a repair hint
+  // asks it of every earlier place for every data source.
+  std::unordered_set<std::string> heldNames;
 };
 
 struct Inventory {
@@ -107,9 +112,17 @@ struct InventoryFailure {
 // The one line that says where reading stopped.
 void printInventoryFailure(const InventoryFailure& failure);
 
-// Reads every place. Missing keys are simply absent; any other registry
-// error (an unreadable hive, 1009) stops the reading and is returned.
-LSTATUS readInventory(Inventory& inventory, InventoryFailure& failure);
+// What a place's record keeps of each data source once the walk has handed
+// it on: its list entry alone; its name, driver, whether its key exists and
+// its Driver value; that and every value of its key (what the finding rules
+// ask of it); or everything, every value and subkey.
+enum class KeptValues { None, Driver, Properties, All };
+
+// Reads every place, keeping of each data source what `kept` says. Missing
+// keys are simply absent; any other registry error (an unreadable hive, 1009)
+// stops the reading and is returned.
+LSTATUS readInventory(Inventory& inventory, InventoryFailure& failure,
+                      KeptValues kept = KeptValues::All);
 
 // What the finding rules ask of the inventory.
 
@@ -127,6 +140,10 @@ std::vector<const PlaceInventory*> viewsUsing(const Inventory& inventory,
                                               const PlaceInventory& place);
 
 bool registeredInAny(const std::vector<const PlaceInventory*>& views, const std::string& driver);
+
+// Fills the place's heldNames from its lists: the reader does it once the
+// place's list and unlisted keys are read.
+void indexHeldNames(PlaceInventory& place);
 
 // Whether the place holds the name in any form: a data source of the family
 // or of another driver, an entry the walks skip, or a key no list names.

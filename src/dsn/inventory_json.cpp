@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <iterator>
+#include <utility>
 
 #include "base/unicode.h"
 #include "dsn/value_text.h"
@@ -59,22 +60,95 @@ json multiStrings(const std::string& data, bool& exact) {
   return strings;
 }
 
+// "name" and, where the name is no exact Unicode text, "nameBytes".
+void addName(json& object, const std::string& name) {
+  bool exact = true;
+  object["name"] = jsonText(name, exact);
+  if (!exact) object["nameBytes"] = nameBytes(name);
+}
+
+json valuesToJson(const std::vector<RegistryValue>& values) {
+  json array = json::array();
+  for (const RegistryValue& value : values) array.push_back(valueToJson(value));
+  return array;
+}
+
+const char* problemName(EntryProblem problem) {
+  return problem == EntryProblem::TooLong ? "tooLong" : "notAString";
+}
+
+// A password value without its data: its name and type say what it is.
+json redactedToJson(const RegistryValue& value) {
+  json object = objectWithRoom(4);
+  addName(object, value.name);
+  object["type"] = registryTypeName(value.type);
+  object["data"] = nullptr;
+  object["redacted"] = true;
+  return object;
+}
+
+// A data source's values, password data left out unless kept; `redacted`
+// counts what was left out.
+class DataSourceValues {
+ public:
+  explicit DataSourceValues(PasswordData passwords) : passwords_(passwords) {}
+
+  json values(const std::vector<RegistryValue>& values) {
+    json array = json::array();
+    for (const RegistryValue& value : values) {
+      if (passwords_ == PasswordData::LeftOut && isPasswordProperty(value.name)) {
+        array.push_back(redactedToJson(value));
+        ++redacted;
+      } else {
+        array.push_back(valueToJson(value));
+      }
+    }
+    return array;
+  }
+
+  json subkeys(const std::vector<Subkey>& subkeys) {
+    json array = json::array();
+    for (const Subkey& subkey : subkeys) {
+      json object = objectWithRoom(3);
+      bool exact = true;
+      object["path"] = jsonText(subkey.path, exact);
+      if (!exact) object["pathBytes"] = nameBytes(subkey.path);
+      object["values"] = values(subkey.values);
+      array.push_back(std::move(object));
+    }
+    return array;
+  }
+
+  std::size_t redacted = 0;
+
+ private:
+  PasswordData passwords_;
+};
+
+json dataSourceJson(const Place& place, const FamilyDataSource& dataSource,
+                    DataSourceValues& values) {
+  json object = objectWithRoom(8);
+  addName(object, dataSource.name);
+  addPlaceJson(object, &place);
+  object["driver"] = dataSource.driver;
+  object["hasKey"] = dataSource.hasKey;
+  object["properties"] = values.values(dataSource.properties);
+  object["subkeys"] = values.subkeys(dataSource.subkeys);
+  return object;
+}
+
+}  // namespace
+
 // The largest integer a JSON reader that takes numbers as doubles (jq,
 // JavaScript) holds exactly: 2^53 - 1. Larger QWORDs are written as strings.
 constexpr std::uint64_t kLargestExactNumber = (std::uint64_t{1} << 53) - 1;
 
-// The data of a value as a script reads it best; `exact` is false where
-// the bytes must be given as well.
-json dataOf(const RegistryValue& value, bool& exact) {
+json valueDataJson(const RegistryValue& value, bool& exact) {
   exact = true;
   switch (value.type) {
     case REG_SZ:
-    case REG_EXPAND_SZ: {
-      const std::string text = value.text();
-      const std::string json = jsonText(text, exact);
-      exact = exact && value.data == stringData(text);
-      return json;
-    }
+    case REG_EXPAND_SZ:
+      return stringJsonText(value.data, exact);
     case REG_MULTI_SZ:
       return multiStrings(value.data, exact);
     case REG_DWORD:
@@ -94,34 +168,6 @@ json dataOf(const RegistryValue& value, bool& exact) {
   return nullptr;
 }
 
-// "name" and, where the name is no exact Unicode text, "nameBytes".
-void addName(json& object, const std::string& name) {
-  bool exact = true;
-  object["name"] = jsonText(name, exact);
-  if (!exact) object["nameBytes"] = nameBytes(name);
-}
-
-json tracingOf(const PlaceInventory& place) {
-  json tracing = objectWithRoom(4);
-  addPlaceJson(tracing, place.place);
-  const TraceSettings& settings = place.tracing;
-  tracing["trace"] = settings.trace ? valueToJson(*settings.trace) : json(nullptr);
-  tracing["traceFile"] = settings.traceFile ? valueToJson(*settings.traceFile) : json(nullptr);
-  return tracing;
-}
-
-json valuesToJson(const std::vector<RegistryValue>& values) {
-  json array = json::array();
-  for (const RegistryValue& value : values) array.push_back(valueToJson(value));
-  return array;
-}
-
-const char* problemName(EntryProblem problem) {
-  return problem == EntryProblem::TooLong ? "tooLong" : "notAString";
-}
-
-}  // namespace
-
 void addPlaceJson(json& object, const Place* place) {
   json view = nullptr;
   std::string scope = "file";
@@ -139,38 +185,12 @@ json valueToJson(const RegistryValue& value) {
   addName(object, value.name);
   object["type"] = registryTypeName(value.type);
   bool exact = true;
-  object["data"] = dataOf(value, exact);
+  object["data"] = valueDataJson(value, exact);
   if (!exact) object["bytes"] = hexBytes(value.data);
   return object;
 }
 
-namespace {
-
-json subkeysToJson(const std::vector<Subkey>& subkeys) {
-  json array = json::array();
-  for (const Subkey& subkey : subkeys) {
-    json object = objectWithRoom(3);
-    bool exact = true;
-    object["path"] = jsonText(subkey.path, exact);
-    if (!exact) object["pathBytes"] = nameBytes(subkey.path);
-    object["values"] = valuesToJson(subkey.values);
-    array.push_back(std::move(object));
-  }
-  return array;
-}
-
-json dataSourceJson(const Place& place, const FamilyDataSource& dataSource) {
-  json object = objectWithRoom(8);
-  addName(object, dataSource.name);
-  addPlaceJson(object, &place);
-  object["driver"] = dataSource.driver;
-  object["hasKey"] = dataSource.hasKey;
-  object["properties"] = valuesToJson(dataSource.properties);
-  object["subkeys"] = subkeysToJson(dataSource.subkeys);
-  return object;
-}
-
-json unreadableJson(const Place& place, const UnreadableEntry& entry) {
+json unreadableEntryJson(const Place& place, const UnreadableEntry& entry) {
   json object = valueToJson({entry.name, entry.type, entry.data});
   addPlaceJson(object, &place);
   object["problem"] = problemName(entry.problem);
@@ -187,74 +207,39 @@ json driverJson(const Place& place, const DriverRegistration& registration) {
   return object;
 }
 
-// The document's four lists, each entry handed to `emit` as it is made, in
-// the document's order.
-template <typename Emit>
-void forEachEntry(const Inventory& inventory, const char* list, Emit emit) {
-  const std::string name = list;
+json tracingJson(const PlaceInventory& place) {
+  json tracing = objectWithRoom(4);
+  addPlaceJson(tracing, place.place);
+  const TraceSettings& settings = place.tracing;
+  tracing["trace"] = settings.trace ? valueToJson(*settings.trace) : json(nullptr);
+  tracing["traceFile"] = settings.traceFile ? valueToJson(*settings.traceFile) : json(nullptr);
+  return tracing;
+}
+
+json inventoryToJson(const Inventory& inventory, PasswordData passwords) {
+  json document = objectWithRoom(4);
+  json dataSources = json::array();
+  json unreadable = json::array();
+  json tracing = json::array();
+  json drivers = json::array();
+  DataSourceValues values(passwords);
   for (const PlaceInventory& place : inventory.places) {
-    const Place& where = *place.place;
-    if (name == "dataSources") {
-      for (const FamilyDataSource& dataSource : place.dataSources) {
-        emit(dataSourceJson(where, dataSource));
-      }
-    } else if (name == "unreadableEntries") {
-      for (const UnreadableEntry& entry : place.unreadableEntries) {
-        emit(unreadableJson(where, entry));
-      }
-    } else if (name == "tracing") {
-      emit(tracingOf(place));
-    } else {
-      for (const DriverRegistration& registration : place.registrations) {
-        emit(driverJson(where, registration));
-      }
+    for (const FamilyDataSource& dataSource : place.dataSources) {
+      dataSources.push_back(dataSourceJson(*place.place, dataSource, values));
+    }
+    for (const UnreadableEntry& entry : place.unreadableEntries) {
+      unreadable.push_back(unreadableEntryJson(*place.place, entry));
+    }
+    tracing.push_back(tracingJson(place));
+    for (const DriverRegistration& registration : place.registrations) {
+      drivers.push_back(driverJson(*place.place, registration));
     }
   }
-}
-
-const char* const kLists[] = {"dataSources", "unreadableEntries", "tracing", "drivers"};
-
-// The serialiser's own text of one entry, moved `indent` blanks to the
-// right: a JSON text holds a line break only between its tokens.
-void appendIndented(std::string& out, const json& entry, const std::string& indent) {
-  const std::string text = entry.dump(2, ' ', false, json::error_handler_t::replace);
-  out += indent;
-  std::size_t from = 0;
-  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', from)) {
-    out.append(text, from, at + 1 - from);
-    out += indent;
-    from = at + 1;
-  }
-  out.append(text, from, std::string::npos);
-}
-
-}  // namespace
-
-json inventoryToJson(const Inventory& inventory) {
-  json document = objectWithRoom(std::size(kLists));
-  for (const char* list : kLists) {
-    json entries = json::array();
-    forEachEntry(inventory, list, [&](json entry) { entries.push_back(std::move(entry)); });
-    document[list] = std::move(entries);
-  }
+  document["dataSources"] = std::move(dataSources);
+  document["unreadableEntries"] = std::move(unreadable);
+  document["tracing"] = std::move(tracing);
+  document["drivers"] = std::move(drivers);
   return document;
-}
-
-std::string inventoryJsonText(const Inventory& inventory) {
-  std::string out = "{\n";
-  for (std::size_t i = 0; i < std::size(kLists); ++i) {
-    out += std::string("  \"") + kLists[i] + "\": [";
-    bool first = true;
-    forEachEntry(inventory, kLists[i], [&](const json& entry) {
-      out += first ? "\n" : ",\n";
-      first = false;
-      appendIndented(out, entry, "    ");
-    });
-    out += first ? "]" : "\n  ]";
-    out += i + 1 < std::size(kLists) ? ",\n" : "\n";
-  }
-  out += "}";
-  return out;
 }
 
 }  // namespace dsnconf

@@ -1,6 +1,8 @@
 #include "dsn/reg_file_writer.h"
 
 #include <cstdio>
+#include <string_view>
+#include <utility>
 
 #include "base/unicode.h"
 #include "dsn/value_text.h"
@@ -32,17 +34,19 @@ std::u16string ascii(const std::string& text) {
 // A quoted name or string: backslash and quote escaped, as regedit does; a
 // line break in a name (string data with one goes out as hex) as \r and \n,
 // as Wine's regedit writes and reads it, so that the line stays one line.
-std::u16string quoted(const std::u16string& units) {
-  std::u16string out = u"\"";
-  for (const char16_t c : units) {
-    if (c == u'\\' || c == u'"') out += u'\\';
-    if (c == u'\r' || c == u'\n') {
-      out += c == u'\r' ? u"\\r" : u"\\n";
-      continue;
-    }
-    out += c;
+void appendQuoted(std::u16string& out, std::u16string_view units) {
+  out += u'"';
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t c = units[i];
+    if (c != u'\\' && c != u'"' && c != u'\r' && c != u'\n') continue;
+    out.append(units, plain, i - plain);
+    out += u'\\';
+    out += c == u'\r' ? u'r' : c == u'\n' ? u'n' : c;
+    plain = i + 1;
   }
-  return out + u'"';
+  out.append(units, plain, std::u16string_view::npos);
+  out += u'"';
 }
 
 // hex: or hex(N): and the bytes, continuing on further lines past the width.
@@ -71,11 +75,11 @@ std::u16string hexData(const RegistryValue& value, std::size_t column) {
   return out;
 }
 
-std::u16string valueData(const RegistryValue& value, std::size_t column) {
+void appendData(std::u16string& out, const RegistryValue& value, std::size_t column) {
   if (value.type == REG_SZ && isPlainString(value.data)) {
-    std::u16string units = utf16LeUnits(value.data);
-    units.pop_back();
-    return quoted(units);
+    const std::u16string units = utf16LeUnits(value.data);
+    appendQuoted(out, std::u16string_view(units).substr(0, units.size() - 1));
+    return;
   }
   if (value.type == REG_DWORD && value.data.size() == 4) {
     unsigned long number = 0;
@@ -84,9 +88,23 @@ std::u16string valueData(const RegistryValue& value, std::size_t column) {
     }
     char text[24];
     std::snprintf(text, sizeof text, "dword:%08lx", number);
-    return ascii(text);
+    out += ascii(text);
+    return;
   }
-  return hexData(value, column);
+  out += hexData(value, column);
+}
+
+// One value line, "name"=data, with its line end.
+void appendValueLines(std::u16string& out, const RegistryValue& value) {
+  const std::size_t start = out.size();
+  if (value.name.empty()) {
+    out += u'@';
+  } else {
+    appendQuoted(out, wtf8ToUtf16(value.name));
+  }
+  out += u'=';
+  appendData(out, value, out.size() - start);
+  out += kLineEnd;
 }
 
 void appendKey(std::u16string& out, const std::string& path) {
@@ -97,46 +115,57 @@ void appendKey(std::u16string& out, const std::string& path) {
   out += kLineEnd;
 }
 
-void appendPlace(std::u16string& out, const PlaceInventory& place, bool twoMachineViews) {
-  if (place.dataSources.empty()) return;
-  const std::string odbcIni = odbcIniPathOf(*place.place, twoMachineViews);
-  appendKey(out, odbcIni + "\\ODBC Data Sources");
-  for (const FamilyDataSource& dataSource : place.dataSources) {
-    out += regValueLines({dataSource.name, REG_SZ, dataSource.entryData});
-  }
-  for (const FamilyDataSource& dataSource : place.dataSources) {
-    if (!dataSource.hasKey) continue;
-    const std::string key = odbcIni + "\\" + dataSource.name;
-    appendKey(out, key);
-    for (const RegistryValue& property : dataSource.properties) out += regValueLines(property);
-    for (const Subkey& subkey : dataSource.subkeys) {
-      appendKey(out, key + "\\" + subkey.path);
-      for (const RegistryValue& value : subkey.values) out += regValueLines(value);
-    }
-  }
-}
-
 }  // namespace
 
 std::u16string regValueLines(const RegistryValue& value) {
-  std::u16string out = value.name.empty() ? std::u16string(u"@") : quoted(wtf8ToUtf16(value.name));
-  out += u'=';
-  out += valueData(value, out.size());
-  out += kLineEnd;
+  std::u16string out;
+  appendValueLines(out, value);
   return out;
 }
 
-std::u16string regFileText(const Inventory& inventory, bool twoMachineViews) {
-  std::u16string out = u"Windows Registry Editor Version 5.00";
-  out += kLineEnd;
+RegFileWriter::RegFileWriter(bool twoMachineViews) : twoMachineViews_(twoMachineViews) {
+  text_ = u"Windows Registry Editor Version 5.00";
+  text_ += kLineEnd;
   for (const char16_t* line : kHeaderComments) {
-    out += kLineEnd;
-    out += line;
+    text_ += kLineEnd;
+    text_ += line;
   }
-  out += kLineEnd;
-  for (const PlaceInventory& place : inventory.places) appendPlace(out, place, twoMachineViews);
-  out += kLineEnd;
-  return out;
+  text_ += kLineEnd;
+}
+
+void RegFileWriter::addList(const PlaceInventory& place) {
+  if (place.dataSources.empty()) return;
+  appendKey(text_, odbcIniPathOf(*place.place, twoMachineViews_) + "\\ODBC Data Sources");
+  for (const FamilyDataSource& dataSource : place.dataSources) {
+    appendValueLines(text_, {dataSource.name, REG_SZ, dataSource.entryData});
+  }
+}
+
+void RegFileWriter::addDataSource(const Place& place, const FamilyDataSource& dataSource) {
+  if (!dataSource.hasKey) return;
+  const std::string key = odbcIniPathOf(place, twoMachineViews_) + "\\" + dataSource.name;
+  appendKey(text_, key);
+  for (const RegistryValue& property : dataSource.properties) appendValueLines(text_, property);
+  for (const Subkey& subkey : dataSource.subkeys) {
+    appendKey(text_, key + "\\" + subkey.path);
+    for (const RegistryValue& value : subkey.values) appendValueLines(text_, value);
+  }
+}
+
+void RegFileWriter::finish() {
+  text_ += kLineEnd;
+}
+
+std::u16string regFileText(const Inventory& inventory, bool twoMachineViews) {
+  RegFileWriter writer(twoMachineViews);
+  for (const PlaceInventory& place : inventory.places) {
+    writer.addList(place);
+    for (const FamilyDataSource& dataSource : place.dataSources) {
+      writer.addDataSource(*place.place, dataSource);
+    }
+  }
+  writer.finish();
+  return std::move(writer.text());
 }
 
 std::string utf16LeFileBytes(const std::u16string& text) {

@@ -41,65 +41,66 @@ bool isPlainString(const std::string& data) {
   return units.find_first_of(std::u16string(u"\0\r\n", 3)) == units.size() - 1;
 }
 
+namespace {
+
+bool isAscii(const std::string& text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool isHighSurrogate(char32_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool isLowSurrogate(char32_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+}  // namespace
+
 std::string jsonText(const std::string& text, bool& exact) {
+  exact = true;
+  // Most names are plain ASCII, which is UTF-8 as it is.
+  if (isAscii(text)) return text;
   const std::u16string units = wtf8ToUtf16(text);
   exact = isWellFormedUtf16(units);
   return exact ? text : utf16ToUtf8(units);
 }
 
+std::string stringJsonText(const std::string& data, bool& exact) {
+  const std::size_t units = data.size() / 2;
+  const auto unitAt = [&data](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(data[2 * i]) |
+                                 static_cast<unsigned char>(data[2 * i + 1]) << 8);
+  };
+  std::string text;
+  text.reserve(units);
+  exact = data.size() % 2 == 0;
+  std::size_t i = 0;
+  for (; i < units; ++i) {
+    char32_t c = unitAt(i);
+    if (c == 0) break;
+    if (c < 0x80) {
+      text += static_cast<char>(c);
+      continue;
+    }
+    if (isHighSurrogate(c) && i + 1 < units && isLowSurrogate(unitAt(i + 1))) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unitAt(++i) - 0xDC00);
+    } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
+      c = 0xFFFD;
+      exact = false;
+    }
+    appendUtf8(text, c);
+  }
+  // The first zero unit must be the data's last.
+  exact = exact && i + 1 == units;
+  return text;
+}
+
 std::string nameBytes(const std::string& name) {
   return hexBytes(utf16LeBytes(wtf8ToUtf16(name)));
-}
-
-namespace {
-
-std::uint64_t littleEndianNumber(const std::string& bytes) {
-  std::uint64_t number = 0;
-  for (std::size_t i = bytes.size(); i-- > 0;) {
-    number = (number << 8) | static_cast<unsigned char>(bytes[i]);
-  }
-  return number;
-}
-
-// The strings of REG_MULTI_SZ data where they say all of it.
-bool multiStrings(const std::string& data, std::vector<std::string>& strings) {
-  const std::u16string units = utf16LeUnits(data);
-  if (data.size() % 2 != 0 || !isWellFormedUtf16(units)) return false;
-  std::u16string rebuilt;
-  for (std::size_t start = 0; start < units.size();) {
-    const std::size_t end = units.find(u'\0', start);
-    if (end == std::u16string::npos || end == start) break;
-    strings.push_back(utf16ToWtf8(units.substr(start, end - start)));
-    rebuilt += units.substr(start, end - start + 1);
-    start = end + 1;
-  }
-  if (!units.empty()) rebuilt += u'\0';
-  return rebuilt == units;
-}
-
-}  // namespace
-
-std::string displayValue(const RegistryValue& value) {
-  const std::string type = " (" + registryTypeName(value.type) + ")";
-  bool exact = false;
-  if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
-    const std::string text = value.text();
-    jsonText(text, exact);
-    if (exact && value.data == stringData(text)) {
-      return "'" + text + "'" + (value.type == REG_SZ ? "" : type);
-    }
-  } else if (value.type == REG_MULTI_SZ) {
-    std::vector<std::string> strings;
-    if (multiStrings(value.data, strings)) {
-      std::string shown;
-      for (const std::string& text : strings) shown += (shown.empty() ? "'" : ", '") + text + "'";
-      return (shown.empty() ? "none" : shown) + type;
-    }
-  } else if ((value.type == REG_DWORD && value.data.size() == 4) ||
-             (value.type == REG_QWORD && value.data.size() == 8)) {
-    return std::to_string(littleEndianNumber(value.data)) + type;
-  }
-  return "hex:" + hexBytes(value.data) + type;
 }
 
 std::optional<DWORD> registryTypeOfName(const std::string& name) {

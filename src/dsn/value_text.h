@@ -29,14 +29,14 @@ bool isPlainString(const std::string& data);
 // surrogate without its pair, which became U+FFFD.
 std::string jsonText(const std::string& text, bool& exact);
 
+// String data (UTF-16LE) up to its first zero unit, as JSON carries it:
+// UTF-8, a surrogate without its pair as U+FFFD. `exact` is false unless the
+// data is exactly that text and one terminator, without such a surrogate.
+std::string stringJsonText(const std::string& data, bool& exact);
+
 // A name as Windows holds it, its UTF-16LE code units, in hex: what JSON
 // carries beside a name that it cannot carry exactly.
 std::string nameBytes(const std::string& name);
-
-// A value's data as a line shows it to a person: a string as 'text', other
-// types with their type, data that is no exact text as hex of its bytes:
-// 'db01', '%TEMP%' (REG_EXPAND_SZ), 5432 (REG_DWORD), hex:00d8 (REG_SZ).
-std::string displayValue(const RegistryValue& value);
 
 // Lower-case hex digits of every byte, without separators.
 std::string hexBytes(const std::string& data);

@@ -7,6 +7,7 @@
 // written as the registry's names are.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +36,27 @@ bool readWholeFile(const std::string& path, std::string& bytes);
 bool fileExists(const std::string& path);
 void removeFile(const std::string& path);
 
-// Writes a file whole, replacing one of that name; with `ownerOnly` a new
-// file is readable and writable by its owner only (POSIX; on Windows the
-// folder's permissions apply).
-bool writeWholeFile(const std::string& path, const std::string& bytes, bool ownerOnly);
+// A file written piece by piece; one owner, closed exactly once.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates the file, replacing one of that name; with `ownerOnly` it is
+  // readable and writable by its owner only (POSIX; on Windows the folder's
+  // permissions apply).
+  bool open(const std::string& path, bool ownerOnly);
+  // False once any piece could not be written.
+  bool write(std::string_view bytes);
+  // Flushes and closes: false where anything written did not reach the file.
+  bool close();
+
+ private:
+  std::FILE* file_ = nullptr;
+  bool failed_ = false;
+};
 
 enum class PlaceFileResult { Placed, TargetExists, Failed };
 

@@ -72,7 +72,13 @@ inline PlaceInventory& view32(Configuration& c) {
 }
 
 // "<severity> <id> <place> <dsn> <driver> | <fix>", one per finding.
-inline std::vector<std::string> summary(const Configuration& configuration) {
+// Each place's index of the names it holds, as the walk builds it.
+inline void indexNames(Configuration& configuration) {
+  for (PlaceInventory& place : configuration.inventory.places) indexHeldNames(place);
+}
+
+inline std::vector<std::string> summary(Configuration configuration) {
+  indexNames(configuration);
   std::vector<std::string> lines;
   for (const Finding& finding : diagnose(configuration)) {
     std::string line = std::string(severityName(finding.severity)) + " " + finding.id + " " +
@@ -103,6 +109,7 @@ inline void runCases(const std::vector<Case>& cases) {
 inline std::string onlyFix(const std::function<void(Configuration&)>& arrange) {
   Configuration configuration = healthy();
   arrange(configuration);
+  indexNames(configuration);
   const std::vector<Finding> findings = diagnose(configuration);
   if (findings.size() != 1) return std::to_string(findings.size()) + " findings";
   return findings[0].fix.value_or("no fix");

@@ -112,7 +112,7 @@ bool takesUnicode(const Step& step) {
   if (step.args.empty()) return false;
   std::string word = step.args.front();
   for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* command : {"add", "remove", "check", "export", "change", "apply"}) {
+  for (const char* command : {"add", "remove", "check", "export", "change", "apply", "show"}) {
     if (word == command) return true;
   }
   return false;

@@ -53,5 +53,20 @@ TEST(SampleRegistry, ProgramAndUnixOdbcFilesSeeEveryDataSource) {
   EXPECT_EQ(count(file.out, "' = '"), layout.fileDsnKeys);
 }
 
+TEST(SampleRegistry, AnUnhealthyRegistryHasAFindingForEveryDataSourceOfTheFamily) {
+  const TempFolder folder;
+  bench::SampleLayout layout;
+  layout.dataSources = 30;
+  layout.unhealthy = true;
+  bench::writeSample(layout, folder.path().string());
+  const ProcessResult check =
+      runProcess(DSNCONF_BINARY, {"check"}, {{"DSNCONF_REGISTRY", folder.file("registry")}});
+  EXPECT_EQ(check.exitStatus, 1);
+  // The 27 of the family: each driver registered nowhere; 18 use an earlier name.
+  EXPECT_EQ(count(check.out, "error driver-not-registered: "), 27u) << check.out;
+  EXPECT_EQ(count(check.out, "info earlier-driver: "), 18u) << check.out;
+  EXPECT_NE(check.out.find("Check found 27 errors, 0 warnings and 18 notes."), std::string::npos);
+}
+
 }  // namespace
 }  // namespace dsnconf::test

@@ -288,12 +288,30 @@ std::vector<Shape> messageShapes() {
            "*** Unexpected argument: {} ***",
            "*** Invalid export format specified: {} ***",
            "*** Only one export format may be given ***",
-           "*** /y must follow the file name ***",
+           "*** /y replaces a file: give the file name too ***",
            "*** The file name is empty ***",
            "*** {} already exists; add /y after the file name to replace it ***",
            "*** Cannot write {} ***",
            "Exported {n} data source to {}",
            "Exported {n} data sources to {}",
+       }) {
+    patterns.emplace_back(pattern);
+  }
+  // show.
+  for (const char* title : {"User", "64-bit System", "32-bit System"}) {
+    patterns.push_back(std::string(title) + " DSNs:");
+    patterns.push_back(std::string(title) + " DSNs: none");
+  }
+  for (const char* label : {"user or system DSN", "user DSN", "system DSN", "64-bit system DSN",
+                            "32-bit system DSN"}) {
+    patterns.push_back(std::string("*** There is no Ivorel ") + label + " {} ***");
+    patterns.push_back(std::string("*** The ") + label +
+                       " {} is listed for '{}' but its key ODBC.INI\\{} does not exist ***");
+  }
+  for (const char* pattern : {
+           "DSN {} ({})",
+           "  '{}' = '{}'",
+           "*** Invalid show option specified: {} ***",
        }) {
     patterns.emplace_back(pattern);
   }
@@ -349,7 +367,7 @@ std::vector<std::string> storedTexts() {
 // help requests.
 constexpr const char* kCommandWords[] = {"view",   "delete", "set",    "name",  "trace",
                                          "reg",    "add",    "remove", "check", "export",
-                                         "change", "apply",  "/help",  "/?"};
+                                         "change", "apply",  "show",   "/help", "/?"};
 
 class ArgumentMaker {
  public:
@@ -399,6 +417,13 @@ class ArgumentMaker {
         args.push_back(mixCase("/remove"));
         for (int property = pick(3); property > 0; --property) args.push_back(oneOf(kNames));
       }
+    } else if (word == "show") {
+      if (pick(2) == 0) {
+        args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/user" : "/system"));
+      }
+      if (pick(3) == 0) args.push_back(pick(2) == 0 ? "/32" : "/64");
+      if (pick(2) == 0) args.push_back(pick(3) == 0 ? argument() : oneOf(kDataSources));
+      if (pick(3) == 0) args.push_back(mixCase("/secrets"));
     } else if (word == "add" || word == "remove") {
       args.push_back(pick(4) == 0 ? argument() : mixCase(pick(2) == 0 ? "/user" : "/system"));
       if (pick(2) == 0) args.push_back(pick(2) == 0 ? "/32" : "/64");
@@ -430,7 +455,7 @@ class ArgumentMaker {
   static constexpr const char* kKeywords[] = {
       "/dsn", "/fdsn", "/all", "/user",    "/system", "/32",  "/64",   "on",
       "off",  "/add",  "/del", "GEN1",     "GEN2",    "GEN3", "/help", "/?",
-      "add",  "/dsnx", "gen",  "/help-me", "/json",   "/reg", "/y"};
+      "add",  "/dsnx", "gen",  "/help-me", "/json",   "/reg", "/y",    "/secrets"};
   static constexpr const char* kTargets[] = {"/dsn", "/fdsn", "/all"};
   static constexpr const char* kVersions[] = {"GEN1", "GEN2", "GEN3"};
   static constexpr const char* kDataSources[] = {"Payroll", "Sales", "Sheets"};

@@ -1,10 +1,10 @@
 // The text of this platform's interfaces (registry names and string data,
 // file names, the command line, the terminal) is 8-bit, UTF-8 where it is
 // text. Read as code units: UTF-8 as such, and any byte that is no UTF-8 as
-// the unit U+DC00 plus the byte; written back the same way, so that what was
-// read is written back byte for byte. A surrogate without its pair that did
-// not come from such a byte has no such form: it is written as WTF-8 would
-// write it, and reads back as three such bytes.
+// the unit U+DC00 plus the byte; so are the bytes of a surrogate written in
+// UTF-8 form that would read as such a byte, or as half of a pair with the
+// unit after it. Written back the same way, so that what was read is written
+// back byte for byte.
 #pragma once
 
 #include <string>

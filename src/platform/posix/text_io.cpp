@@ -23,14 +23,34 @@ std::wstring wideText(const std::string& text) {
   return fromUtf8(nativeBytes(text));
 }
 
-bool writeText(std::string_view text) {
+namespace {
+
+bool isAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Text as the terminal's bytes, unflushed; ASCII, most of what is printed,
+// is its own bytes.
+bool putText(std::string_view text) {
+  if (isAscii(text)) return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   const std::string bytes = nativeBytes(std::string(text));
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+}
+
+}  // namespace
+
+bool writeText(std::string_view text) {
+  const bool written = putText(text);
   return std::fflush(stdout) == 0 && written;
 }
 
 void printText(std::string_view line) {
-  writeText(std::string(line) + "\n");
+  putText(line);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
 }
 
 // Standard output is binary here already.
@@ -57,18 +77,20 @@ void removeFile(const std::string& path) {
   unlink(nativeBytes(path).c_str());
 }
 
-bool writeWholeFile(const std::string& path, const std::string& bytes, bool ownerOnly) {
-  const int descriptor = open(nativeBytes(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                              ownerOnly ? S_IRUSR | S_IWUSR : 0666);
+bool OutputFile::open(const std::string& path, bool ownerOnly) {
+  close();
+  failed_ = false;
+  const int descriptor = ::open(nativeBytes(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                                ownerOnly ? S_IRUSR | S_IWUSR : 0666);
   if (descriptor < 0) return false;
-  bool written = !ownerOnly || fchmod(descriptor, S_IRUSR | S_IWUSR) == 0;
-  for (std::size_t done = 0; written && done < bytes.size();) {
-    const ssize_t count = write(descriptor, bytes.data() + done, bytes.size() - done);
-    if (count < 0 && errno == EINTR) continue;
-    written = count > 0;
-    if (written) done += static_cast<std::size_t>(count);
+  // An existing file keeps its mode through O_TRUNC: set it as asked.
+  if (ownerOnly && fchmod(descriptor, S_IRUSR | S_IWUSR) != 0) {
+    ::close(descriptor);
+    return false;
   }
-  return close(descriptor) == 0 && written;
+  file_ = fdopen(descriptor, "wb");
+  if (!file_) ::close(descriptor);
+  return file_ != nullptr;
 }
 
 PlaceFileResult placeFile(const std::string& temporaryText, const std::string& targetText,

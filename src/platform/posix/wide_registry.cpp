@@ -14,8 +14,16 @@ std::string storedData(DWORD type, const std::string& data) {
   return isStringType(type) ? nativeBytesOfUnits(utf16LeUnits(data)) : data;
 }
 
+// String data as UTF-16LE; ASCII, most of what the registry holds, each
+// byte a unit of its own.
 std::string dataOf(DWORD type, std::string stored) {
-  return isStringType(type) ? utf16LeBytes(unitsOfNative(stored)) : stored;
+  if (!isStringType(type)) return stored;
+  std::string data(stored.size() * 2, '\0');
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    if (static_cast<unsigned char>(stored[i]) >= 0x80) return utf16LeBytes(unitsOfNative(stored));
+    data[2 * i] = stored[i];
+  }
+  return data;
 }
 
 // Windows' longest value name, and longest key name, with the terminator.

@@ -88,12 +88,11 @@ void removeFile(const std::string& path) {
   DeleteFileW(wideText(path).c_str());
 }
 
-bool writeWholeFile(const std::string& path, const std::string& bytes, bool) {
-  std::FILE* file = _wfopen(wideText(path).c_str(), L"wb");
-  if (!file) return false;
-  const bool written =
-      std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-  return std::fclose(file) == 0 && written;
+bool OutputFile::open(const std::string& path, bool) {
+  close();
+  failed_ = false;
+  file_ = _wfopen(wideText(path).c_str(), L"wb");
+  return file_ != nullptr;
 }
 
 PlaceFileResult placeFile(const std::string& temporary, const std::string& target, bool replace) {

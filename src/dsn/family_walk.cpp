@@ -1,11 +1,11 @@
 // The one walk over the family's configuration: each place read for reading
-// only, in its own registry view.
+// only, in its own registry view, its data sources handed on one at a time.
+#include "dsn/family_walk.h"
+
 #include <string>
-#include <unordered_set>
 
 #include "base/output.h"
 #include "dsn/family.h"
-#include "dsn/inventory.h"
 
 namespace dsnconf {
 namespace {
@@ -14,24 +14,74 @@ const char* rootName(HKEY root) {
   return root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
 
+// What the place's record keeps of a data source its visitor has seen.
+void letGo(FamilyDataSource& dataSource, KeptValues kept) {
+  if (kept == KeptValues::All) return;
+  if (kept == KeptValues::Properties) {
+    std::vector<Subkey>().swap(dataSource.subkeys);
+    std::string().swap(dataSource.entryData);
+    return;
+  }
+  std::vector<RegistryValue> driver;
+  if (kept == KeptValues::Driver) {
+    for (RegistryValue& value : dataSource.properties) {
+      if (foldRegistryName(value.name) != "driver") continue;
+      driver.push_back(std::move(value));
+      break;
+    }
+  }
+  dataSource.properties.swap(driver);
+  std::vector<Subkey>().swap(dataSource.subkeys);
+  if (kept == KeptValues::Driver) std::string().swap(dataSource.entryData);
+}
+
 class PlaceReader {
  public:
-  PlaceReader(const Place& place, PlaceInventory& result, InventoryFailure& failure)
-      : place_(place), result_(result), failure_(failure) {
+  PlaceReader(const Place& place, const WalkOptions& options, FamilyVisitor& visitor,
+              InventoryFailure& failure)
+      : place_(place),
+        options_(options),
+        visitor_(visitor),
+        result_(visitor.placeStarted(place)),
+        failure_(failure) {
     result_.place = &place;
   }
 
+  // The place's list, its data sources one by one, then the rest of it. A
+  // failure the visitor goes on after ends the place's reading alone.
   LSTATUS read() {
     LSTATUS status = readList();
-    if (status == ERROR_SUCCESS) status = readDataSourceKeys();
-    if (status == ERROR_SUCCESS) status = readUnlistedKeys();
-    if (status == ERROR_SUCCESS) status = readTracing();
-    if (status == ERROR_SUCCESS && place_.scope == Scope::System) status = readRegistrations();
-    if (status == ERROR_SUCCESS && place_.scope == Scope::System) status = readDefaultDsnDir();
-    return status;
+    if (status != ERROR_SUCCESS) return placeFailed(status);
+    visitor_.listRead(result_);
+    // The visitor has been asked about a data source that failed.
+    status = readDataSources();
+    if (status != ERROR_SUCCESS) return status;
+    if (options_.parts != PlaceParts::None) status = readRest();
+    if (status != ERROR_SUCCESS) return placeFailed(status);
+    visitor_.placeRead(result_);
+    return ERROR_SUCCESS;
   }
 
  private:
+  LSTATUS placeFailed(LSTATUS status) {
+    return visitor_.goOnAfter(result_, nullptr, failure_) ? ERROR_SUCCESS : status;
+  }
+
+  LSTATUS readRest() {
+    const bool all = options_.parts == PlaceParts::All;
+    LSTATUS status = ERROR_SUCCESS;
+    if (all) {
+      indexHeldNames(result_);
+      status = readUnlistedKeys();
+    }
+    if (status == ERROR_SUCCESS) status = readTracing();
+    if (status == ERROR_SUCCESS && place_.scope == Scope::System) status = readRegistrations();
+    if (all && status == ERROR_SUCCESS && place_.scope == Scope::System) {
+      status = readDefaultDsnDir();
+    }
+    return status;
+  }
+
   // Opens a key below the place's root; `found` is false for a missing key.
   LSTATUS open(const std::string& path, RegKeyHolder& key, bool& found) {
     const LSTATUS status =
@@ -92,13 +142,15 @@ class PlaceReader {
     std::vector<RegistryValue> entries;
     status = readValues(list.get(), kDataSourceListPath, entries);
     if (status != ERROR_SUCCESS) return status;
+    // Most entries are data sources: tens of thousands are kept until the end.
+    result_.dataSources.reserve(entries.size());
     for (RegistryValue& entry : entries) {
-      listedNames_.insert(foldRegistryName(entry.name));
       const EntryReading reading = readEntry(entry);
       if (reading.problem) {
         result_.unreadableEntries.push_back(
             {std::move(entry.name), entry.type, std::move(entry.data), *reading.problem});
       } else if (reading.namesFamilyDriver) {
+        if (options_.name && !sameRegistryName(entry.name, *options_.name)) continue;
         FamilyDataSource dataSource;
         dataSource.name = std::move(entry.name);
         dataSource.driver = entry.text();
@@ -111,22 +163,33 @@ class PlaceReader {
     return ERROR_SUCCESS;
   }
 
-  LSTATUS readDataSourceKeys() {
+  // Each data source read whole, handed to the visitor, and let go.
+  LSTATUS readDataSources() {
     for (FamilyDataSource& dataSource : result_.dataSources) {
-      // A name holding a backslash names no key of its own.
-      if (dataSource.name.find('\\') != std::string::npos) continue;
-      const std::string path = dsnKeyPath(dataSource.name);
-      RegKeyHolder key;
-      LSTATUS status = open(path, key, dataSource.hasKey);
-      if (status == ERROR_SUCCESS && dataSource.hasKey) {
-        status = readValues(key.get(), path, dataSource.properties);
+      const LSTATUS status = readDataSourceKey(dataSource);
+      if (status == ERROR_SUCCESS) {
+        visitor_.dataSource(result_, dataSource);
+      } else if (!visitor_.goOnAfter(result_, &dataSource, failure_)) {
+        return status;
       }
-      if (status == ERROR_SUCCESS && dataSource.hasKey) {
-        status = readSubkeys(key.get(), path, "", dataSource.subkeys);
-      }
-      if (status != ERROR_SUCCESS) return status;
+      letGo(dataSource, options_.kept);
     }
     return ERROR_SUCCESS;
+  }
+
+  LSTATUS readDataSourceKey(FamilyDataSource& dataSource) {
+    // A name holding a backslash names no key of its own.
+    if (dataSource.name.find('\\') != std::string::npos) return ERROR_SUCCESS;
+    const std::string path = dsnKeyPath(dataSource.name);
+    RegKeyHolder key;
+    LSTATUS status = open(path, key, dataSource.hasKey);
+    if (status == ERROR_SUCCESS && dataSource.hasKey) {
+      status = readValues(key.get(), path, dataSource.properties);
+    }
+    if (status == ERROR_SUCCESS && dataSource.hasKey) {
+      status = readSubkeys(key.get(), path, "", dataSource.subkeys);
+    }
+    return status;
   }
 
   LSTATUS readUnlistedKeys() {
@@ -138,8 +201,7 @@ class PlaceReader {
     status = readSubkeyNames(odbcIni.get(), names);
     if (status != ERROR_SUCCESS) return fail(status, kOdbcIniPath);
     for (const std::string& subkey : names) {
-      if (isOdbcIniSpecialKey(subkey) || listedNames_.count(foldRegistryName(subkey)) != 0)
-        continue;
+      if (isOdbcIniSpecialKey(subkey) || holdsName(result_, subkey)) continue;
       status = readUnlistedKey(odbcIni.get(), subkey);
       if (status != ERROR_SUCCESS) return status;
     }
@@ -163,6 +225,7 @@ class PlaceReader {
     // Only a key naming a driver's file can be the family's: another's
     // values are not kept.
     if (!unlisted.driverFile) unlisted.values = {};
+    result_.heldNames.insert(foldRegistryName(subkey));
     result_.unlistedKeys.push_back(std::move(unlisted));
     return ERROR_SUCCESS;
   }
@@ -228,10 +291,22 @@ class PlaceReader {
   }
 
   const Place& place_;
+  const WalkOptions& options_;
+  FamilyVisitor& visitor_;
   PlaceInventory& result_;
   InventoryFailure& failure_;
-  // Every name the list holds, readable or not, case folded.
-  std::unordered_set<std::string> listedNames_;
+};
+
+// The whole configuration kept in memory, for rules across places.
+class InventoryKeeper : public FamilyVisitor {
+ public:
+  explicit InventoryKeeper(Inventory& inventory) : inventory_(inventory) {}
+
+  PlaceInventory& placeStarted(const Place&) override { return inventory_.places.emplace_back(); }
+  void dataSource(const PlaceInventory&, FamilyDataSource&) override {}
+
+ private:
+  Inventory& inventory_;
 };
 
 }  // namespace
@@ -241,14 +316,20 @@ void printInventoryFailure(const InventoryFailure& failure) {
             failure.key + " ***");
 }
 
-LSTATUS readInventory(Inventory& inventory, InventoryFailure& failure) {
-  inventory.places.clear();
-  for (const Place* place : allPlaces()) {
-    inventory.places.emplace_back();
-    const LSTATUS status = PlaceReader(*place, inventory.places.back(), failure).read();
+LSTATUS walkFamily(const WalkOptions& options, FamilyVisitor& visitor, InventoryFailure& failure) {
+  for (const Place* place : options.places) {
+    const LSTATUS status = PlaceReader(*place, options, visitor, failure).read();
     if (status != ERROR_SUCCESS) return status;
   }
   return ERROR_SUCCESS;
+}
+
+LSTATUS readInventory(Inventory& inventory, InventoryFailure& failure, KeptValues kept) {
+  inventory.places.clear();
+  WalkOptions options;
+  options.kept = kept;
+  InventoryKeeper keeper(inventory);
+  return walkFamily(options, keeper, failure);
 }
 
 }  // namespace dsnconf
