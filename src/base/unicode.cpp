@@ -154,6 +154,11 @@ std::u16string wtf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {
+    // Most names and values are ASCII: one unit each, nothing to decode.
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      out += static_cast<char16_t>(text[pos++]);
+      continue;
+    }
     char32_t c = kReplacement;
     const std::size_t length = decodeWtf8(text, pos, c);
     if (length == 0) c = kReplacement;
@@ -175,11 +180,10 @@ bool isWellFormedUtf16(std::u16string_view units) {
 }
 
 std::string utf16LeBytes(std::u16string_view units) {
-  std::string bytes;
-  bytes.reserve(units.size() * 2);
-  for (const char16_t unit : units) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
+  std::string bytes(units.size() * 2, '\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(units[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(units[i] >> 8);
   }
   return bytes;
 }

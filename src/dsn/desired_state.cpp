@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/unicode.h"
+#include "dsn/json_reader.h"
 #include "dsn/value_text.h"
 
 namespace dsnconf {
@@ -248,8 +249,8 @@ void readDocument(const json& document, DesiredState& state) {
 
 bool parseDesiredState(const std::string& document, DesiredState& state, std::string& error) {
   state = DesiredState{};
-  const json parsed = json::parse(document, nullptr, false);
-  if (parsed.is_discarded()) {
+  json parsed;
+  if (!readJson(document, parsed)) {
     error = "not a JSON document";
     return false;
   }
