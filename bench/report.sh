@@ -85,6 +85,11 @@ END {
   printf "| `view /dsn ONE, no index yet` ÷ (`cat hive files` + `dsnconf (no argument)`) | %s | 3× |\n",
          ratio(median[largest, "view /dsn ONE, no index yet"],
                median[largest, "cat hive files"] + median[largest, floor])
+  printf "| `apply export, nothing to do` ÷ `export /json` | %s | 2× |\n",
+         ratio(median[largest, "apply export, nothing to do"], median[largest, "export /json"])
+  # view /all of the registry apply made holds the same data sources as this one.
+  printf "| `apply export onto no data source` ÷ `view /all` | %s | 5× |\n",
+         ratio(median[largest, "apply export onto no data source"], median[largest, "view /all"])
   printf "\ndsnconf beside unixODBC (`odbcinst` on ini files holding the same data sources):\n\n"
   printf "| Job | dsnconf | odbcinst |"
   for (i = 1; i <= nsizes; ++i) printf " ratio at %s |", sizes[i]

@@ -3,7 +3,8 @@
 # data sources, beside the floor (cat of the hive files, dsnconf with no
 # argument, a program printing the lines `view /all` prints with one flush
 # each) and unixODBC's odbcinst on ini files holding the same data sources,
-# and measures each command's peak resident memory. Then the commands beyond
+# and measures each command's peak resident memory, and apply of an export
+# onto the registry and onto one without data sources. Then the commands beyond
 # the first six that walk every data source (check, export, show) beside
 # `view /all` at 10,000, 20,000 and 40,000 data sources, on a healthy registry
 # and on one where every data source has a finding (dsnconf_bench_gen
@@ -60,8 +61,9 @@ bench() {
   measure "$size-$slug" "$@" || return 1
   printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/$index"
   printf '  %-28s %8.1f ms' "$label" "$(tail -1 "$out/$size-$slug.csv" | cut -d, -f4)e3"
-  # The baseline may predate a command: show is timed alone.
-  if [ -n "$baseline" ] && [ "$1" = "$dsnconf" ] && [ "$label" != show ]; then
+  # The baseline may predate a command: show and apply are timed alone.
+  if [ -n "$baseline" ] && [ "$1" = "$dsnconf" ] && [ "$label" != show ] &&
+    [[ $label != apply* ]]; then
     shift
     measure "$size-$slug-baseline" "$baseline" "$@" || return 1
     printf '%s\t%s\t%s\n' "$size" "$label" "$slug" >>"$out/baseline.tsv"
@@ -160,6 +162,18 @@ for size in "${sizes[@]}"; do
   bench "$size" "trace /system on" "$dsnconf" trace /system on
   prepare_from=$registered
   bench "$size" "reg /del GEN1" "$dsnconf" reg /del GEN1
+
+  # apply of the registry's own export: onto the registry itself, where there
+  # is nothing to do, and onto one with the drivers registered and no data
+  # source, where every one is created.
+  DSNCONF_REGISTRY=$master "$dsnconf" export /json /secrets >"$work/export-$size.json"
+  empty=$work/empty-$size
+  "$generate" 0 "$empty" >/dev/null
+  prepare_from=$master
+  bench "$size" "apply export, nothing to do" "$dsnconf" apply "$work/export-$size.json"
+  prepare_from=$empty/registry
+  bench "$size" "apply export onto no data source" "$dsnconf" apply "$work/export-$size.json"
+  rm -rf "$empty"
 done
 
 # The commands beyond the six that walk every data source, as the registry

@@ -94,8 +94,10 @@ void appendDriverRegistration(std::string& text, const SampleLayout& layout, boo
   appendValueLine(text, kFamilyDriver, REG_SZ, stringData("Installed"));
   text += '\n';
   appendSectionLine(text, base + "\\" + kFamilyDriver);
+  // The first value is the driver's file, which a new data source's Driver
+  // value is made from.
   for (std::size_t v = 0; v < layout.valuesPerKey; ++v) {
-    appendValueLine(text, "Setting" + std::to_string(v), REG_SZ,
+    appendValueLine(text, v == 0 ? std::string("Driver") : "Setting" + std::to_string(v), REG_SZ,
                     stringData(v == 0 ? kDriverDll : "driver setting " + std::to_string(v)));
   }
 }
