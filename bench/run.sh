@@ -5,10 +5,10 @@
 # each) and unixODBC's odbcinst on ini files holding the same data sources,
 # and measures each command's peak resident memory, and apply of an export
 # onto the registry and onto one without data sources. Then the commands beyond
-# the first six that walk every data source (check, export, show) beside
-# `view /all` at 10,000, 20,000 and 40,000 data sources, on a healthy registry
-# and on one where every data source has a finding (dsnconf_bench_gen
-# --unhealthy): how they grow, and their peak memory.
+# the first six that walk every data source (check, export, show, apply with
+# nothing to do) beside `view /all` at 10,000, 20,000 and 40,000 data sources,
+# on a healthy registry and on one where every data source has a finding
+# (dsnconf_bench_gen --unhealthy): how they grow, and their peak memory.
 #
 #   bash bench/run.sh            the whole run (some minutes)
 #   BENCH_SIZES="100 1000" BENCH_SCALE_SIZES="10000" BENCH_RUNS=5 bash bench/run.sh
@@ -194,6 +194,9 @@ for kind in healthy unhealthy; do
       # shellcheck disable=SC2086
       bench "$kind $size" "$command" "$dsnconf" $command
     done
+    # apply of the registry's own export, which finds nothing to do.
+    "$dsnconf" export /json /secrets >"$sample/export.json"
+    bench "$kind $size" "apply export, nothing to do" "$dsnconf" apply "$sample/export.json"
     rm -rf "$sample"
   done
 done
