@@ -12,12 +12,12 @@ bash scripts/deps.sh fuzz
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
   -DDSNCONF_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-fuzz --target dsnconf_fuzz_reg_text dsnconf_fuzz_dsn_file
+cmake --build build-fuzz --target dsnconf_fuzz_reg_text dsnconf_fuzz_dsn_file dsnconf_fuzz_json_text
 
 # The file-DSN fuzzer writes a file on every input: memory is faster than disk.
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 
-for target in reg_text dsn_file; do
+for target in reg_text dsn_file json_text; do
   found=build-fuzz/corpus/$target
   artifacts=build-fuzz/artifacts/$target
   rm -rf "$artifacts"

@@ -16,35 +16,55 @@ struct Fault {
   std::string what;
 };
 
-[[noreturn]] void fault(const std::string& where, const std::string& what) {
-  throw Fault{where + ": " + what};
+// Where in the document a value is, spelt out only for a fault: a file of
+// tens of thousands of values is read without building a path for each.
+class Where {
+ public:
+  explicit Where(const char* root) : text_(root) {}
+  Where(const Where& parent, const char* member) : parent_(&parent), text_(member) {}
+  Where(const Where& parent, const std::string& member) : parent_(&parent), text_(member.c_str()) {}
+  Where(const Where& parent, std::size_t index) : parent_(&parent), index_(index) {}
+
+  std::string text() const {
+    if (!parent_) return text_;
+    if (!text_) return parent_->text() + "[" + std::to_string(index_) + "]";
+    return parent_->text() + "." + text_;
+  }
+
+ private:
+  const Where* parent_ = nullptr;
+  const char* text_ = nullptr;  // null: an array's element
+  std::size_t index_ = 0;
+};
+
+[[noreturn]] void fault(const Where& where, const std::string& what) {
+  throw Fault{where.text() + ": " + what};
 }
 
-const json& member(const json& object, const char* name, const std::string& where) {
+const json& member(const json& object, const char* name, const Where& where) {
   const auto found = object.find(name);
   if (found == object.end()) fault(where, std::string("no member \"") + name + "\"");
   return *found;
 }
 
-std::string textOf(const json& value, const std::string& where) {
+const std::string& textOf(const json& value, const Where& where) {
   if (!value.is_string()) fault(where, "not a string");
-  return value.get<std::string>();
+  return value.get_ref<const std::string&>();
 }
 
 // A name as "name", or exactly as "nameBytes" (or "pathBytes") give it:
 // UTF-16LE code units in hex, which carry what JSON text cannot.
-std::string nameOf(const json& object, const char* text, const char* bytes,
-                   const std::string& where) {
+std::string nameOf(const json& object, const char* text, const char* bytes, const Where& where) {
   const auto exact = object.find(bytes);
   if (exact != object.end()) {
-    const std::optional<std::string> units = bytesOfHex(textOf(*exact, where + "." + bytes));
-    if (!units || units->size() % 2 != 0) fault(where + "." + bytes, "not UTF-16LE in hex");
+    const std::optional<std::string> units = bytesOfHex(textOf(*exact, Where(where, bytes)));
+    if (!units || units->size() % 2 != 0) fault(Where(where, bytes), "not UTF-16LE in hex");
     return utf16ToWtf8(utf16LeUnits(*units));
   }
-  return textOf(member(object, text, where), where + "." + text);
+  return textOf(member(object, text, where), Where(where, text));
 }
 
-std::string hexData(const json& value, const std::string& where) {
+std::string hexData(const json& value, const Where& where) {
   const std::optional<std::string> bytes = bytesOfHex(textOf(value, where));
   if (!bytes) fault(where, "not bytes in hex");
   return *bytes;
@@ -56,7 +76,7 @@ std::string littleEndian(std::uint64_t number, std::size_t size) {
   return bytes;
 }
 
-std::uint64_t numberOf(const json& data, std::uint64_t largest, const std::string& where) {
+std::uint64_t numberOf(const json& data, std::uint64_t largest, const Where& where) {
   if (data.is_number_unsigned()) {
     const std::uint64_t number = data.get<std::uint64_t>();
     if (number <= largest) return number;
@@ -75,11 +95,11 @@ std::uint64_t numberOf(const json& data, std::uint64_t largest, const std::strin
   fault(where, "not a number the type holds");
 }
 
-std::string multiStringData(const json& data, const std::string& where) {
+std::string multiStringData(const json& data, const Where& where) {
   if (!data.is_array()) fault(where, "not an array of strings");
   std::u16string units;
   for (const json& item : data) {
-    const std::string text = textOf(item, where);
+    const std::string& text = textOf(item, where);
     if (text.empty()) fault(where, "an empty string, which REG_MULTI_SZ cannot hold");
     units += wtf8ToUtf16(text) + u'\0';
   }
@@ -88,7 +108,7 @@ std::string multiStringData(const json& data, const std::string& where) {
 }
 
 // The data as export writes it for the type.
-std::string dataOf(DWORD type, const json& data, const std::string& where) {
+std::string dataOf(DWORD type, const json& data, const Where& where) {
   switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ:
@@ -108,7 +128,7 @@ std::string dataOf(DWORD type, const json& data, const std::string& where) {
   }
 }
 
-DesiredValue valueOf(const json& object, const std::string& where) {
+DesiredValue valueOf(const json& object, const Where& where) {
   if (!object.is_object()) fault(where, "not an object");
   DesiredValue result;
   result.value.name = nameOf(object, "name", "nameBytes", where);
@@ -117,26 +137,26 @@ DesiredValue valueOf(const json& object, const std::string& where) {
     result.kind = DesiredValue::Kind::Keep;
     return result;
   }
-  const std::string typeName = textOf(member(object, "type", where), where + ".type");
+  const std::string& typeName = textOf(member(object, "type", where), Where(where, "type"));
   const std::optional<DWORD> type = registryTypeOfName(typeName);
-  if (!type) fault(where + ".type", "no registry type " + typeName);
+  if (!type) fault(Where(where, "type"), "no registry type " + typeName);
   result.value.type = *type;
   const auto bytes = object.find("bytes");
   const json& data = member(object, "data", where);
   if (bytes != object.end()) {
     // The exact bytes, where export found data its text could not carry.
-    result.value.data = hexData(*bytes, where + ".bytes");
+    result.value.data = hexData(*bytes, Where(where, "bytes"));
   } else if (data.is_null()) {
     result.kind = DesiredValue::Kind::Remove;
   } else {
-    result.value.data = dataOf(*type, data, where + ".data");
+    result.value.data = dataOf(*type, data, Where(where, "data"));
   }
   return result;
 }
 
 // An array of values as export writes them, or an object of names to
 // strings (REG_SZ; null removes) as a person writes them.
-std::vector<DesiredValue> valuesOf(const json& values, const std::string& where) {
+std::vector<DesiredValue> valuesOf(const json& values, const Where& where) {
   std::vector<DesiredValue> result;
   if (values.is_object()) {
     for (const auto& [name, data] : values.items()) {
@@ -145,7 +165,7 @@ std::vector<DesiredValue> valuesOf(const json& values, const std::string& where)
       if (data.is_null()) {
         value.kind = DesiredValue::Kind::Remove;
       } else {
-        value.value.data = stringData(textOf(data, where + "." + name));
+        value.value.data = stringData(textOf(data, Where(where, name)));
       }
       result.push_back(std::move(value));
     }
@@ -153,26 +173,26 @@ std::vector<DesiredValue> valuesOf(const json& values, const std::string& where)
   }
   if (!values.is_array()) fault(where, "neither an array nor an object");
   for (std::size_t i = 0; i < values.size(); ++i) {
-    result.push_back(valueOf(values[i], where + "[" + std::to_string(i) + "]"));
+    result.push_back(valueOf(values[i], Where(where, i)));
   }
   return result;
 }
 
 // "scope" and "view": the user's tree, one machine view, or without a view
 // every machine view there is.
-std::vector<const Place*> placesOf(const json& object, const std::string& where) {
-  const std::string scope = textOf(member(object, "scope", where), where + ".scope");
+std::vector<const Place*> placesOf(const json& object, const Where& where) {
+  const std::string& scope = textOf(member(object, "scope", where), Where(where, "scope"));
   if (scope == "user") return {&kUserPlace};
-  if (scope != "system") fault(where + ".scope", "neither \"user\" nor \"system\"");
+  if (scope != "system") fault(Where(where, "scope"), "neither \"user\" nor \"system\"");
   const auto view = object.find("view");
   if (view == object.end() || view->is_null()) return machinePlaces();
   if (*view == 64) return {&machineViewPlace(MachineView::Bit64)};
   if (*view == 32) return {&machineViewPlace(MachineView::Bit32)};
-  fault(where + ".view", "neither 64, 32 nor null");
+  fault(Where(where, "view"), "neither 64, 32 nor null");
 }
 
-DriverVersion driverOf(const json& value, const std::string& where) {
-  const std::string driver = textOf(value, where);
+DriverVersion driverOf(const json& value, const Where& where) {
+  const std::string& driver = textOf(value, where);
   const char* const words[] = {"GEN1", "GEN2", "GEN3"};
   for (int version = GEN1; version <= GEN3; ++version) {
     if (driver == kDriverNames[version] || driver == words[version]) {
@@ -182,35 +202,37 @@ DriverVersion driverOf(const json& value, const std::string& where) {
   fault(where, "'" + driver + "' is no Ivorel driver");
 }
 
-DesiredDataSource dataSourceOf(const json& object, const std::string& where) {
+DesiredDataSource dataSourceOf(const json& object, const Where& where) {
   if (!object.is_object()) fault(where, "not an object");
   DesiredDataSource result;
   result.name = nameOf(object, "name", "nameBytes", where);
   result.places = placesOf(object, where);
-  result.driver = driverOf(member(object, "driver", where), where + ".driver");
+  result.driver = driverOf(member(object, "driver", where), Where(where, "driver"));
   const auto properties = object.find("properties");
-  if (properties != object.end()) result.properties = valuesOf(*properties, where + ".properties");
+  if (properties != object.end())
+    result.properties = valuesOf(*properties, Where(where, "properties"));
   const auto subkeys = object.find("subkeys");
   if (subkeys == object.end()) return result;
-  if (!subkeys->is_array()) fault(where + ".subkeys", "not an array");
+  if (!subkeys->is_array()) fault(Where(where, "subkeys"), "not an array");
+  const Where list(where, "subkeys");
   for (std::size_t i = 0; i < subkeys->size(); ++i) {
-    const std::string at = where + ".subkeys[" + std::to_string(i) + "]";
+    const Where at(list, i);
     const json& subkey = (*subkeys)[i];
     if (!subkey.is_object()) fault(at, "not an object");
     DesiredSubkey desired{nameOf(subkey, "path", "pathBytes", at), {}};
-    if (desired.path.empty()) fault(at + ".path", "empty");
+    if (desired.path.empty()) fault(Where(at, "path"), "empty");
     const auto values = subkey.find("values");
-    if (values != subkey.end()) desired.values = valuesOf(*values, at + ".values");
+    if (values != subkey.end()) desired.values = valuesOf(*values, Where(at, "values"));
     result.subkeys.push_back(std::move(desired));
   }
   return result;
 }
 
 std::optional<RegistryValue> traceValueOf(const json& tracing, const char* name,
-                                          const std::string& where) {
+                                          const Where& where) {
   const auto found = tracing.find(name);
   if (found == tracing.end() || found->is_null()) return std::nullopt;
-  const DesiredValue value = valueOf(*found, where + "." + name);
+  const DesiredValue value = valueOf(*found, Where(where, name));
   if (value.kind != DesiredValue::Kind::Set) return std::nullopt;
   return value.value;
 }
@@ -219,28 +241,28 @@ template <typename Read>
 void forEachEntry(const json& document, const char* list, Read read) {
   const auto entries = document.find(list);
   if (entries == document.end()) return;
-  if (!entries->is_array()) fault(list, "not an array");
-  for (std::size_t i = 0; i < entries->size(); ++i) {
-    read((*entries)[i], std::string(list) + "[" + std::to_string(i) + "]");
-  }
+  const Where where(list);
+  if (!entries->is_array()) fault(where, "not an array");
+  for (std::size_t i = 0; i < entries->size(); ++i) read((*entries)[i], Where(where, i));
 }
 
 void readDocument(const json& document, DesiredState& state) {
-  if (!document.is_object()) fault("the document", "not a JSON object");
-  forEachEntry(document, "dataSources", [&](const json& entry, const std::string& where) {
+  if (!document.is_object()) fault(Where("the document"), "not a JSON object");
+  forEachEntry(document, "dataSources", [&](const json& entry, const Where& where) {
     state.dataSources.push_back(dataSourceOf(entry, where));
   });
-  forEachEntry(document, "tracing", [&](const json& entry, const std::string& where) {
+  forEachEntry(document, "tracing", [&](const json& entry, const Where& where) {
     for (const Place* place : placesOf(entry, where)) {
       state.tracing.push_back(
           {place, traceValueOf(entry, "trace", where), traceValueOf(entry, "traceFile", where)});
     }
   });
-  forEachEntry(document, "drivers", [&](const json& entry, const std::string& where) {
+  forEachEntry(document, "drivers", [&](const json& entry, const Where& where) {
     const auto hasKey = entry.find("hasKey");
     if (hasKey == entry.end() || !hasKey->is_boolean() || !hasKey->get<bool>()) return;
     for (const Place* place : placesOf(entry, where)) {
-      state.drivers.push_back({place, driverOf(member(entry, "name", where), where + ".name")});
+      state.drivers.push_back(
+          {place, driverOf(member(entry, "name", where), Where(where, "name"))});
     }
   });
 }
