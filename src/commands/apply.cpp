@@ -135,6 +135,8 @@ int applyState(const ApplyRequest& request, ApplyResult& result) {
     printLine("*** " + request.file + ": " + error + " ***");
     return 1;
   }
+  // The file's text is no longer needed while the registry is read.
+  std::string().swap(bytes);
   Inventory current;
   InventoryFailure failure;
   if (readInventory(current, failure) != ERROR_SUCCESS) {

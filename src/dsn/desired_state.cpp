@@ -1,6 +1,7 @@
 #include "dsn/desired_state.h"
 
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "base/unicode.h"
 #include "dsn/json_reader.h"
@@ -237,52 +238,71 @@ std::optional<RegistryValue> traceValueOf(const json& tracing, const char* name,
   return value.value;
 }
 
-template <typename Read>
-void forEachEntry(const json& document, const char* list, Read read) {
-  const auto entries = document.find(list);
-  if (entries == document.end()) return;
-  const Where where(list);
-  if (!entries->is_array()) fault(where, "not an array");
-  for (std::size_t i = 0; i < entries->size(); ++i) read((*entries)[i], Where(where, i));
-}
-
-void readDocument(const json& document, DesiredState& state) {
-  if (!document.is_object()) fault(Where("the document"), "not a JSON object");
-  forEachEntry(document, "dataSources", [&](const json& entry, const Where& where) {
+// One entry of the document's lists, as it is read.
+void readEntry(const std::string& list, const json& entry, const Where& where,
+               DesiredState& state) {
+  if (list == "dataSources") {
     state.dataSources.push_back(dataSourceOf(entry, where));
-  });
-  forEachEntry(document, "tracing", [&](const json& entry, const Where& where) {
+  } else if (list == "tracing") {
     for (const Place* place : placesOf(entry, where)) {
       state.tracing.push_back(
           {place, traceValueOf(entry, "trace", where), traceValueOf(entry, "traceFile", where)});
     }
-  });
-  forEachEntry(document, "drivers", [&](const json& entry, const Where& where) {
+  } else {
     const auto hasKey = entry.find("hasKey");
     if (hasKey == entry.end() || !hasKey->is_boolean() || !hasKey->get<bool>()) return;
     for (const Place* place : placesOf(entry, where)) {
       state.drivers.push_back(
           {place, driverOf(member(entry, "name", where), Where(where, "name"))});
     }
-  });
+  }
+}
+
+bool isList(const std::string& member) {
+  return member == "dataSources" || member == "tracing" || member == "drivers";
+}
+
+// What is left of the document once its lists' entries are read: the lists
+// must be arrays.
+void checkRest(const json& document) {
+  if (!document.is_object()) fault(Where("the document"), "not a JSON object");
+  for (const char* list : {"dataSources", "tracing", "drivers"}) {
+    const auto entries = document.find(list);
+    if (entries != document.end() && !entries->is_array()) fault(Where(list), "not an array");
+  }
 }
 
 }  // namespace
 
 bool parseDesiredState(const std::string& document, DesiredState& state, std::string& error) {
   state = DesiredState{};
-  json parsed;
-  if (!readJson(document, parsed)) {
+  // Entries are read as the text is: the first fault is kept, and said once
+  // the text is known to be a document at all.
+  std::optional<std::string> firstFault;
+  const ElementVisitor readOne = [&](const std::string& list, std::size_t index, json& entry) {
+    if (!isList(list)) return false;
+    if (firstFault) return true;
+    const Where named(list.c_str());
+    const Where at(named, index);
+    try {
+      readEntry(list, entry, at, state);
+    } catch (const Fault& found) {
+      firstFault = found.what;
+    } catch (const json::exception& found) {
+      firstFault = found.what();
+    }
+    return true;
+  };
+  json rest;
+  if (!readJson(document, rest, readOne)) {
     error = "not a JSON document";
     return false;
   }
   try {
-    readDocument(parsed, state);
+    if (firstFault) throw Fault{*firstFault};
+    checkRest(rest);
   } catch (const Fault& found) {
     error = found.what;
-    return false;
-  } catch (const json::exception& found) {
-    error = found.what();
     return false;
   }
   return true;

@@ -52,9 +52,11 @@ json objectOf(Members& members, std::size_t first) {
 // library accepts and building the values it builds.
 class Reader {
  public:
-  explicit Reader(std::string_view text) : text_(text) {}
+  Reader(std::string_view text, const ElementVisitor* visit) : text_(text), visit_(visit) {}
 
   bool document(json& out) {
+    // A byte order mark before the text is passed over, as the library does.
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
     skipSpace();
     if (!value(out, 0)) return false;
     skipSpace();
@@ -92,6 +94,8 @@ class Reader {
     // Members of every object still open, innermost last: one vector for the
     // whole document rather than one for each object.
     const std::size_t first = members_.size();
+    const bool handsOn = depth == 1 && visit_;
+    std::unordered_map<std::string, bool> names;  // the outermost object's, when handed on
     skipSpace();
     if (take('}')) {
       out = json::object();
@@ -101,11 +105,14 @@ class Reader {
       skipSpace();
       std::string name;
       if (!at('"') || !string(name)) return false;
+      if (handsOn && !names.emplace(name, true).second) return false;
       skipSpace();
       if (!take(':')) return false;
       skipSpace();
       json member;
-      if (!value(member, depth)) return false;
+      if (!(handsOn && at('[') ? handOn(name, member, depth + 1) : value(member, depth))) {
+        return false;
+      }
       members_.emplace_back(std::move(name), std::move(member));
       skipSpace();
     } while (take(','));
@@ -125,6 +132,23 @@ class Reader {
       json element;
       if (!value(element, depth)) return false;
       out.push_back(std::move(element));
+      skipSpace();
+    } while (take(','));
+    return take(']');
+  }
+
+  // An array of the outermost object: each element to the visitor as read.
+  bool handOn(const std::string& name, json& out, int depth) {
+    ++pos_;
+    out = json::array();
+    skipSpace();
+    if (take(']')) return true;
+    std::size_t index = 0;
+    do {
+      skipSpace();
+      json element;
+      if (!value(element, depth)) return false;
+      if (!(*visit_)(name, index++, element)) out.push_back(std::move(element));
       skipSpace();
     } while (take(','));
     return take(']');
@@ -291,6 +315,7 @@ class Reader {
   }
 
   std::string_view text_;
+  const ElementVisitor* visit_ = nullptr;
   std::size_t pos_ = 0;
   Members members_;
 };
@@ -299,7 +324,12 @@ class Reader {
 
 bool readJson(const std::string& text, json& document) {
   document = json();
-  return Reader(text).document(document);
+  return Reader(text, nullptr).document(document);
+}
+
+bool readJson(const std::string& text, json& document, const ElementVisitor& visit) {
+  document = json();
+  return Reader(text, &visit).document(document);
 }
 
 }  // namespace dsnconf

@@ -85,6 +85,14 @@ TEST(DesiredState, AWrongDocumentSaysWhereItIsWrong) {
       {R"({"dataSources": [{"name": "N", "scope": "user", "driver": "GEN3",
           "properties": [{"name": "P", "type": "REG_MULTI_SZ", "data": ["a", ""]}]}]})",
        "an empty string, which REG_MULTI_SZ cannot hold"},
+      // Entries are read as the text goes: a later one says where it is, and
+      // a text that is no document says so before any entry's fault.
+      {R"({"dataSources": [{"name": "N", "scope": "user", "driver": "GEN3"},
+          {"name": "M", "scope": "user", "driver": "Acme"}]})",
+       "dataSources[1].driver: 'Acme' is no Ivorel driver"},
+      {R"({"dataSources": [{"name": "N", "scope": "user", "driver": "Acme"}], "tracing": [})",
+       "not a JSON document"},
+      {R"({"dataSources": [], "dataSources": []})", "not a JSON document"},
   };
   for (const auto& [document, what] : cases) {
     DesiredState state;

@@ -44,6 +44,9 @@ TEST(JsonReader, ReadsWhatTheLibraryReadsAndRefusesWhatItRefuses) {
       "[0, -0, 9223372036854775807, -9223372036854775808, -9223372036854775809,"
       " 18446744073709551616, 1e2, 1E+2, 1.5e-3, -0.0]",
       " \t\r\n{ \"a\" : [ ] , \"b\" : { } } \n",
+      "\xEF\xBB\xBF[1]",
+      "\xEF\xBB\xBF\xEF\xBB\xBF[1]",
+      " \xEF\xBB\xBF[1]",
       R"("just text")",
       "42",
       // Refused.
