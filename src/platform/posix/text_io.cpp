@@ -60,6 +60,14 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
   std::FILE* file = std::fopen(nativeBytes(path).c_str(), "rb");
   if (!file) return false;
   bytes.clear();
+  // Room for the whole file at once: grown by doubling, a file of tens of
+  // megabytes would be held twice over while it is copied. A file too large
+  // to hold is left to fail as it is read.
+  constexpr long long kLargestReserve = 1LL << 30;
+  struct stat st {};
+  if (::fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) && st.st_size < kLargestReserve) {
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+  }
   char buffer[65536];
   for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
     bytes.append(buffer, read);

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cstdio>
 
@@ -71,6 +73,15 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
   std::FILE* file = _wfopen(wideText(path).c_str(), L"rb");
   if (!file) return false;
   bytes.clear();
+  // Room for the whole file at once: grown by doubling, a file of tens of
+  // megabytes would be held twice over while it is copied. A file too large
+  // to hold is left to fail as it is read.
+  constexpr long long kLargestReserve = 1LL << 30;
+  struct _stat64 st {};
+  if (_fstat64(_fileno(file), &st) == 0 && (st.st_mode & _S_IFREG) != 0 &&
+      st.st_size < kLargestReserve) {
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+  }
   char buffer[65536];
   for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
     bytes.append(buffer, read);
