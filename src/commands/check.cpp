@@ -134,8 +134,9 @@ int checkConfiguration(bool json) {
   }
   Configuration configuration;
   InventoryFailure failure;
-  // The rules ask of a data source the values of its key, not its subkeys.
-  const LSTATUS status = readInventory(configuration.inventory, failure, KeptValues::Properties);
+  // The rules ask of a data source the values of its key, not its subkeys;
+  // the walk keeps those they look at one by one, and a digest of the rest.
+  const LSTATUS status = readInventory(configuration.inventory, failure, KeptValues::Findings);
   if (status != ERROR_SUCCESS) {
     printInventoryFailure(failure);
     return status;

@@ -6,6 +6,8 @@
 
 #include "base/output.h"
 #include "dsn/family.h"
+#include "dsn/passwords.h"
+#include "dsn/property_checks.h"
 
 namespace dsnconf {
 namespace {
@@ -17,9 +19,21 @@ const char* rootName(HKEY root) {
 // What the place's record keeps of a data source its visitor has seen.
 void letGo(FamilyDataSource& dataSource, KeptValues kept) {
   if (kept == KeptValues::All) return;
-  if (kept == KeptValues::Properties) {
+  if (kept == KeptValues::Properties || kept == KeptValues::Findings) {
     std::vector<Subkey>().swap(dataSource.subkeys);
     std::string().swap(dataSource.entryData);
+  }
+  if (kept == KeptValues::Properties) return;
+  if (kept == KeptValues::Findings) {
+    dataSource.digest = digestOf(dataSource.properties);
+    std::vector<RegistryValue> looked;
+    for (RegistryValue& value : dataSource.properties) {
+      if (foldRegistryName(value.name) == "driver" || isPasswordProperty(value.name) ||
+          !fitsValueBuffer(value)) {
+        looked.push_back(std::move(value));
+      }
+    }
+    dataSource.properties.swap(looked);
     return;
   }
   std::vector<RegistryValue> driver;
@@ -330,6 +344,17 @@ LSTATUS readInventory(Inventory& inventory, InventoryFailure& failure, KeptValue
   options.kept = kept;
   InventoryKeeper keeper(inventory);
   return walkFamily(options, keeper, failure);
+}
+
+LSTATUS readPropertiesOf(const Place& place, const std::string& name,
+                         std::vector<RegistryValue>& values) {
+  values.clear();
+  RegKeyHolder key;
+  bool found = false;
+  const LSTATUS status =
+      openKeyIfPresent(place.root, dsnKeyPath(name), KEY_READ | place.viewFlag, key, found);
+  if (status != ERROR_SUCCESS) return status;
+  return found ? readAllValues(key.get(), values) : ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace dsnconf

@@ -69,4 +69,9 @@ class FamilyVisitor {
 // `failure` saying where.
 LSTATUS walkFamily(const WalkOptions& options, FamilyVisitor& visitor, InventoryFailure& failure);
 
+// The values of a data source's key, read again: where a walk kept only
+// their digest (KeptValues::Findings) and a rule needs them whole.
+LSTATUS readPropertiesOf(const Place& place, const std::string& name,
+                         std::vector<RegistryValue>& values);
+
 }  // namespace dsnconf

@@ -55,7 +55,9 @@ bool listingWouldBeReported(const Survey& survey, const PlaceInventory& place,
     if (user && survey.familyDataSource(*user, key.name)) return true;
     const PlaceInventory* other = survey.otherView(place);
     const FamilyDataSource* copy = other ? survey.familyDataSource(*other, key.name) : nullptr;
-    if (copy && copy->hasKey && !propertyDifferences(copy->properties, key.values).empty()) {
+    if (copy && copy->hasKey &&
+        (copy->digest ? *copy->digest != digestOf(key.values)
+                      : !propertyDifferences(copy->properties, key.values).empty())) {
       return true;
     }
   }

@@ -3,6 +3,7 @@
 // first commands, and passwords kept as clear text.
 #include <utility>
 
+#include "dsn/family_walk.h"
 #include "dsn/finding_rules.h"
 #include "dsn/passwords.h"
 #include "dsn/property_checks.h"
@@ -44,6 +45,16 @@ std::optional<std::string> matchingHint(const Place& target, const std::string& 
   return changeHint(placeWords(target), name, settings, removals);
 }
 
+// A data source's properties whole: as the walk kept them, or read again
+// where it kept their digest alone. Null where they cannot be read now.
+const std::vector<RegistryValue>* wholeProperties(const PlaceInventory& place,
+                                                  const FamilyDataSource& dataSource,
+                                                  std::vector<RegistryValue>& read) {
+  if (!dataSource.digest) return &dataSource.properties;
+  if (readPropertiesOf(*place.place, dataSource.name, read) != ERROR_SUCCESS) return nullptr;
+  return &read;
+}
+
 std::vector<PropertyDifference> reversed(std::vector<PropertyDifference> differences) {
   for (PropertyDifference& difference : differences) {
     std::swap(difference.wanted, difference.current);
@@ -62,8 +73,13 @@ void findViewsDiffer(const Survey& survey, Findings& findings) {
   for (const FamilyDataSource& copy32 : view32.dataSources) {
     const FamilyDataSource* copy64 = survey.familyDataSource(view64, copy32.name);
     if (!copy32.hasKey || !copy64 || !copy64->hasKey) continue;
-    const std::vector<PropertyDifference> differences =
-        propertyDifferences(copy64->properties, copy32.properties);
+    if (copy64->digest && copy32.digest && *copy64->digest == *copy32.digest) continue;
+    std::vector<RegistryValue> read64;
+    std::vector<RegistryValue> read32;
+    const std::vector<RegistryValue>* values64 = wholeProperties(view64, *copy64, read64);
+    const std::vector<RegistryValue>* values32 = wholeProperties(view32, copy32, read32);
+    if (!values64 || !values32) continue;
+    const std::vector<PropertyDifference> differences = propertyDifferences(*values64, *values32);
     if (differences.empty()) continue;
     std::vector<std::string> names;
     for (const PropertyDifference& difference : differences) names.push_back(difference.name());

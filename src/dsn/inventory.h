@@ -13,6 +13,7 @@
 
 #include "dsn/odbc_ini.h"
 #include "dsn/places.h"
+#include "dsn/property_checks.h"
 #include "dsn/reg_read.h"
 #include "win32.h"
 
@@ -43,6 +44,9 @@ struct FamilyDataSource {
   bool hasKey = false;
   std::vector<RegistryValue> properties;  // in registry order
   std::vector<Subkey> subkeys;            // each before those below it, in registry order
+  // Set where the walk kept only the properties check looks at one by one
+  // (KeptValues::Findings): what all of them hash to.
+  std::optional<PropertiesDigest> digest;
 
   const RegistryValue* property(const char* name) const;
 };
@@ -116,7 +120,9 @@ void printInventoryFailure(const InventoryFailure& failure);
 // it on: its list entry alone; its name, driver, whether its key exists and
 // its Driver value; that and every value of its key (what the finding rules
 // ask of it); or everything, every value and subkey.
-enum class KeptValues { None, Driver, Properties, All };
+// Findings: the Driver value, the passwords and the strings too long for the
+// first commands, with a digest of every property: what check's rules ask.
+enum class KeptValues { None, Driver, Findings, Properties, All };
 
 // Reads every place, keeping of each data source what `kept` says. Missing
 // keys are simply absent; any other registry error (an unreadable hive, 1009)

@@ -65,4 +65,40 @@ std::vector<PropertyDifference> propertyDifferences(const std::vector<RegistryVa
   return differences;
 }
 
+namespace {
+
+// FNV-1a over the bytes, then a finaliser that spreads them over all 64 bits,
+// so that the digest's sum of many values keeps their differences. Names are
+// folded as propertyDifferences compares them.
+std::uint64_t hashBytes(std::uint64_t hash, std::string_view bytes, bool folded = false) {
+  for (const char byte : bytes) {
+    hash ^= static_cast<unsigned char>(folded ? foldedChar(byte) : byte);
+    hash *= 0x100000001b3ULL;
+  }
+  return hash;
+}
+
+std::uint64_t mixed(std::uint64_t hash) {
+  hash ^= hash >> 33;
+  hash *= 0xff51afd7ed558ccdULL;
+  hash ^= hash >> 33;
+  hash *= 0xc4ceb9fe1a85ec53ULL;
+  return hash ^ (hash >> 33);
+}
+
+}  // namespace
+
+PropertiesDigest digestOf(const std::vector<RegistryValue>& values) {
+  PropertiesDigest digest;
+  for (const RegistryValue& value : values) {
+    if (isDriverValue(value)) continue;
+    std::uint64_t hash = hashBytes(0xcbf29ce484222325ULL, value.name, true);
+    hash = hashBytes(hash, std::string(1, '\0') + std::to_string(value.type) + '\0');
+    hash = hashBytes(hash, value.data);
+    digest.sum += mixed(hash);
+    ++digest.count;
+  }
+  return digest;
+}
+
 }  // namespace dsnconf

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,5 +42,20 @@ struct PropertyDifference {
 // registry compares them; values by type and exact bytes.
 std::vector<PropertyDifference> propertyDifferences(const std::vector<RegistryValue>& wanted,
                                                     const std::vector<RegistryValue>& current);
+
+// What a key's values, the Driver value aside, hash to, whatever their order:
+// two copies that propertyDifferences finds no difference in have the same
+// digest, so a walk over tens of thousands of data sources compares copies
+// without keeping their values.
+struct PropertiesDigest {
+  std::uint64_t sum = 0;
+  std::size_t count = 0;
+
+  bool operator==(const PropertiesDigest& other) const {
+    return sum == other.sum && count == other.count;
+  }
+  bool operator!=(const PropertiesDigest& other) const { return !(*this == other); }
+};
+PropertiesDigest digestOf(const std::vector<RegistryValue>& values);
 
 }  // namespace dsnconf

@@ -277,5 +277,28 @@ TEST(Findings, RegistrationRepairsBreakNoDataSource) {
   });
 }
 
+// check keeps a digest of each data source's values instead of the values:
+// two copies must hash alike exactly where no difference is found.
+TEST(Findings, CopiesHashAlikeExactlyWhereTheyDoNotDiffer) {
+  const RegistryValue driver64 = text("Driver", kFile64);
+  const RegistryValue driver32 = text("Driver", kFile32);
+  const std::vector<std::pair<std::vector<RegistryValue>, std::vector<RegistryValue>>> pairs = {
+      {{}, {}},
+      {{driver64, text("Server", "a"), text("Port", "1")},
+       {text("PORT", "1"), driver32, text("server", "a")}},
+      {{text("Server", "a")}, {text("Server", "b")}},
+      {{text("Port", "1")}, {{"Port", REG_EXPAND_SZ, stringData("1")}}},
+      {{text("Server", "a")}, {text("Host", "a")}},
+      {{text("Server", "a")}, {text("Server", "a"), text("UID", "x")}},
+      {{text("A", "1"), text("B", "2")}, {text("A", "2"), text("B", "1")}},
+      {{number("Port", 1)}, {number("Port", 2)}},
+      {{driver64}, {}},
+  };
+  for (const auto& [one, other] : pairs) {
+    EXPECT_EQ(digestOf(one) == digestOf(other), propertyDifferences(one, other).empty())
+        << one.size() << " against " << other.size() << " values";
+  }
+}
+
 }  // namespace
 }  // namespace dsnconf::findings_test
