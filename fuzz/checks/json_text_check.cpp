@@ -1,5 +1,6 @@
 #include "json_text_check.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "dsn/desired_state.h"

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -95,7 +96,7 @@ class Reader {
     // whole document rather than one for each object.
     const std::size_t first = members_.size();
     const bool handsOn = depth == 1 && visit_;
-    std::unordered_map<std::string, bool> names;  // the outermost object's, when handed on
+    std::unordered_set<std::string> names;  // the outermost object's, when handed on
     skipSpace();
     if (take('}')) {
       out = json::object();
@@ -105,7 +106,7 @@ class Reader {
       skipSpace();
       std::string name;
       if (!at('"') || !string(name)) return false;
-      if (handsOn && !names.emplace(name, true).second) return false;
+      if (handsOn && !names.insert(name).second) return false;
       skipSpace();
       if (!take(':')) return false;
       skipSpace();

@@ -93,7 +93,10 @@ PropertiesDigest digestOf(const std::vector<RegistryValue>& values) {
   for (const RegistryValue& value : values) {
     if (isDriverValue(value)) continue;
     std::uint64_t hash = hashBytes(0xcbf29ce484222325ULL, value.name, true);
-    hash = hashBytes(hash, std::string(1, '\0') + std::to_string(value.type) + '\0');
+    const char type[] = {
+        '\0', static_cast<char>(value.type & 0xFF), static_cast<char>((value.type >> 8) & 0xFF),
+        static_cast<char>((value.type >> 16) & 0xFF), static_cast<char>(value.type >> 24)};
+    hash = hashBytes(hash, std::string_view(type, sizeof type));
     hash = hashBytes(hash, value.data);
     digest.sum += mixed(hash);
     ++digest.count;
